@@ -1,0 +1,185 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "channel_state.h"
+#include "filter_coefficients.h"
+#include "parameter_table.h"
+
+class ZorvaluneAudioProcessorEditor;
+
+namespace MIDI_WRAPPER { class midi_wrapper; }
+
+// One plug-in instance. It uses the framework's index-based parameter
+// interface: 48 parameters stored normalised in `parameterValues`.
+class ZorvaluneAudioProcessor : public juce::AudioProcessor,
+                                public juce::Timer
+{
+public:
+    static constexpr int MAX_CHANNELS = 24;
+    static constexpr int NUM_PARAMETERS = parameter_table::numParameters;
+    static constexpr int NUM_STEPS = 8;
+
+    using filter_coefficients = ::filter_coefficients;
+    using channelComprStateT = channel_state;
+
+    ZorvaluneAudioProcessor();
+    ~ZorvaluneAudioProcessor() override;
+
+    using juce::AudioProcessor::processBlock;
+    using juce::AudioProcessor::processBlockBypassed;
+    using juce::AudioProcessor::getParameterName;
+    using juce::AudioProcessor::getParameterText;
+
+    //==============================================================================
+    const juce::String getName() const override;
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+    juce::AudioProcessorEditor* createEditor() override;   // defined beside the editor
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    void numChannelsChanged() override;
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    //============================================================================== parameters
+    int getNumParameters() override;
+    const juce::String getParameterName (int index) override;
+    juce::String getParameterID (int index) override;
+    float getParameter (int index) override;
+    const juce::String getParameterText (int index) override;
+    float getParameterDefaultValue (int index) override;
+    void setParameter (int index, float newValue) override;
+    bool isParameterAutomatable (int index) const override;
+
+    float getParameterValue (int index);
+    static float parameterValue2Plugin (int index, float pluginValue);
+
+    //============================================================================== timer
+    void timerCallback() override;
+
+    //============================================================================== modulation and sequencer
+    void setMod1Source (int source);
+    void setMod2Source (int source);
+    void sequencerOn (int how);
+    void calc_filter_coeffs (int type, float frequency, filter_coefficients& out);
+    void enableMidiReceive();
+
+    //============================================================================== user presets
+    juce::File getPresetDir (int local);
+    juce::String getFullPathOfPreset (const juce::String& name);
+    std::set<juce::String>& getUserPresetNames (int rebuild);
+    int getUserPresetIndx (const juce::String& name);
+
+    //============================================================================== editor link
+    // Asks the open editor, if any, to refresh. Safe from any thread: it only
+    // raises a flag that the editor collects on the message thread.
+    void notifyEditor() noexcept;
+
+    // Collected by the editor on the message thread; true once per request burst.
+    bool takeEditorRefreshRequest() noexcept { return editorRefreshPending.exchange (false); }
+
+    // Runs `task` on the message thread later, unless this processor has been
+    // deleted by then.
+    void postToMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task);
+
+    //============================================================================== fields
+    float sampleRate = 48000.0f;
+    int blockSize = 1024;
+    int mainInputChannels = 0;
+    int totalInputChannels = 0;
+
+    std::array<std::atomic<float>, NUM_PARAMETERS> parameterValues {};
+    std::array<float, NUM_PARAMETERS> blockParameterValues {};
+    std::array<float, NUM_PARAMETERS> prevBlockParameterValues {};
+
+    std::array<channelComprStateT, MAX_CHANNELS> channelStates;
+    std::array<float, MAX_CHANNELS> channelWeights {};
+
+    filter_coefficients noiseFilterCoeffs, pitchLowPassCoeffs, inputHighPassCoeffs, inputLowPassCoeffs;
+    juce::SmoothedValue<float> tapeRotationSmoother;
+    std::atomic<float> tapeWobbleRate { 0.0f };
+
+    std::atomic<int> mod1Source { 0 }, mod2Source { 0 };
+    std::atomic<int> mod1Destination { 0 }, mod2Destination { 0 };
+    std::atomic<float> lfo1Hz { 1.0f }, lfo2Hz { 1.0f };
+    std::atomic<int> lfo1SyncIndex { 0 }, lfo2SyncIndex { 0 };
+    std::atomic<float> tempoBpm { 0.0f };
+    std::atomic<float> hostBpm { 120.0f };
+
+    std::atomic<int> side_chan_mod1 { 0 }, side_chan_mod2 { 0 };
+    std::atomic<int> mod1LinkStatus { 0 }, mod2LinkStatus { 0 };
+    std::atomic<float> mod1DisplayValue { 0.0f }, mod2DisplayValue { 0.0f };
+
+    std::atomic<int> clipCount { 0 }, outputOverloadCount { 0 }, channelResetCount { 0 };
+    std::atomic<int> processBlockCounter { 0 };
+    int lastWatchdogBlockCount = 0;
+
+    // Step sequencer.
+    float stepSnapshots[NUM_STEPS][NUM_PARAMETERS] {};
+    int stepStates[NUM_STEPS][2] {};
+    int stepSelectMark = 65536;
+    std::atomic<int> currentStep { 0 };
+    std::atomic<int> stepRecordState { 0 };
+    std::atomic<int> sequencerRunning { 0 };
+    int stepSampleCounter = 0;
+    std::atomic<int> stepLengthSamples { 10000 };
+    // One flag per parameter touched while recording is armed.
+    std::atomic<std::uint64_t> touchedParameters { 0 };
+
+    // Presets.
+    std::atomic<int> currentProgram { -1 };
+    juce::String currentUserPreset;
+    int currentUserPresetIndex = -1;
+    std::set<juce::String> userPresetNames;
+    std::atomic<int> presetModified { 0 };
+    std::atomic<int> editorNotifyCounter { 0 };
+    std::atomic<int> pluginResizedW { 0 }, pluginResizedH { 0 };
+    int iCloudAvailable = 1;
+    std::string iCloudDocumentsPath;
+
+    // MIDI settings.
+    int midi_progr_change_mode = 0;
+    int midi_CC_receive_mode = 0;
+    int midi_progr_change_channel = -1;
+    std::unique_ptr<MIDI_WRAPPER::midi_wrapper> midiWrapper;
+
+    // Every editor refresh request since construction (diagnostics and tests).
+    std::atomic<int> editorRefreshRequests { 0 };
+
+private:
+    static BusesProperties makeBuses();
+    void applyNoiseLowCut();
+    void recountChannels (int& outputChannels);
+    void updateStepLength (int changedIndex);
+    void tellHostAllParameterValues();
+
+    std::atomic<bool> editorRefreshPending { false };
+
+    // Lets tasks posted to the message thread find out whether we still exist.
+    struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };
+    std::shared_ptr<AliveToken> aliveToken;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZorvaluneAudioProcessor)
+};

@@ -1,0 +1,245 @@
+#include "PluginProcessor.h"
+
+#include "../platform/cloud_documents.h"
+#include "../platform/system_log.h"
+#include "../platform/user_defaults.h"
+#include "../presets/factory_presets.h"
+#include "../presets/midi_wrapper.h"
+
+namespace
+{
+    int channelsOf (const juce::AudioProcessor& p, bool isInput)
+    {
+        const auto* bus = p.getBus (isInput, 0);
+        return bus != nullptr ? bus->getNumberOfChannels() : 0;
+    }
+}
+
+juce::AudioProcessor::BusesProperties ZorvaluneAudioProcessor::makeBuses()
+{
+    const auto octo = juce::AudioChannelSet::create7point1();
+    return BusesProperties()
+        .withInput ("Input", octo, true)
+        .withOutput ("Output", octo, true)
+        .withInput ("Sidechain", octo, true);
+}
+
+ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
+    : juce::AudioProcessor (makeBuses()),
+      aliveToken (std::make_shared<AliveToken>())
+{
+    aliveToken->processor.store (this);
+
+    channelWeights.fill (1.0f);
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        parameterValues[(size_t) i].exchange (getParameterDefaultValue (i));
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        setParameter (i, parameterValues[(size_t) i].load());
+
+    if (wrapperType == wrapperType_Standalone)
+    {
+        using platform::user_defaults::getInteger;
+        midi_progr_change_mode = getInteger ("kAppPrefMidiProgChangeMode");
+        midi_progr_change_channel = getInteger ("kAppPrefMidiChannel");
+        midi_CC_receive_mode = getInteger ("kAppPrefMidiCCReceiveMode");
+        postToMessageThread ([] (ZorvaluneAudioProcessor& p) { MIDI_WRAPPER::saveMidiPrefsTask (p); });
+    }
+
+    const bool signedIn = platform::cloud_documents::hasIdentityToken();
+    std::printf ("\nZorvalune iCloud : token = %d  \n", signedIn ? 1 : 0);
+    iCloudAvailable = signedIn ? 1 : 0;
+
+    // Our cloud layer knows its folder at once, so no lookup has to wait.
+    if (iCloudAvailable == 1)
+        iCloudDocumentsPath = platform::cloud_documents::documentsFolder().getFullPathName().toStdString();
+
+    getUserPresetNames (1);
+
+    const auto defaultFile = getPresetDir (0).getChildFile ("ZorvaluneDefault.json");
+
+    if (defaultFile.getFullPathName().isNotEmpty() && defaultFile.existsAsFile())
+    {
+        juce::MemoryBlock data;
+
+        if (defaultFile.loadFileAsData (data) && data.getSize() >= 2)
+        {
+            setStateInformation (data.getData(), (int) data.getSize());
+            currentUserPresetIndex = -1;
+            currentUserPreset = {};
+        }
+    }
+
+    presetModified = 0;
+    channelWeights.fill (1.0f);
+
+    applyNoiseLowCut();
+}
+
+ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
+{
+    // Posted tasks that have not run yet must find nobody home.
+    aliveToken->processor.store (nullptr);
+    midiWrapper.reset();
+    stopTimer();
+}
+
+// The noise low-cut is a fixed 120 Hz high-pass designed once for the rate at
+// construction; later rate changes deliberately keep these coefficients.
+void ZorvaluneAudioProcessor::applyNoiseLowCut()
+{
+    filter_coefficients lowCut;
+    butterworth::highPass (120.0, sampleRate, lowCut);
+
+    for (auto& channel : channelStates)
+        channel.noiseLowCut.startRamp (lowCut);
+}
+
+//==============================================================================
+const juce::String ZorvaluneAudioProcessor::getName() const { return "Zorvalune"; }
+void ZorvaluneAudioProcessor::releaseResources() {}
+double ZorvaluneAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+bool ZorvaluneAudioProcessor::acceptsMidi() const { return false; }
+bool ZorvaluneAudioProcessor::producesMidi() const { return false; }
+bool ZorvaluneAudioProcessor::isMidiEffect() const { return false; }
+bool ZorvaluneAudioProcessor::hasEditor() const { return true; }
+
+void ZorvaluneAudioProcessor::recountChannels (int& outputChannels)
+{
+    mainInputChannels = channelsOf (*this, true);
+    outputChannels = channelsOf (*this, false);
+    totalInputChannels = getTotalNumInputChannels();
+}
+
+void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumExpectedSamplesPerBlock)
+{
+    if (newSampleRate > 0.0)
+        sampleRate = (float) newSampleRate;
+
+    if (maximumExpectedSamplesPerBlock > 0)
+        blockSize = maximumExpectedSamplesPerBlock;
+
+    int outputChannels = 0;
+    recountChannels (outputChannels);
+
+    if (mainInputChannels > MAX_CHANNELS)
+        mainInputChannels = MAX_CHANNELS;
+
+    if (totalInputChannels > MAX_CHANNELS)
+    {
+        totalInputChannels = MAX_CHANNELS;
+        platform::system_log::notice ("Zorvalune prepareToPlay  In chan %d  total In %d  >  MAX_CHANNELS !!!!!!   ",
+                                      mainInputChannels, MAX_CHANNELS);
+    }
+
+    tapeRotationSmoother.reset ((int) std::floor (sampleRate / (float) blockSize * 0.3f));
+    tapeRotationSmoother.setCurrentAndTargetValue (tapeRotationSmoother.getTargetValue());
+
+    platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",
+                                          mainInputChannels, outputChannels, totalInputChannels);
+}
+
+void ZorvaluneAudioProcessor::numChannelsChanged()
+{
+    int outputChannels = 0;
+    recountChannels (outputChannels);
+    platform::system_log::notice ("\nZorvalune numChannelsChanged  In chan %d  Out chan %d  total In %d\n",
+                                  mainInputChannels, outputChannels, totalInputChannels);
+}
+
+bool ZorvaluneAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    return layouts.getMainInputChannels() == layouts.getMainOutputChannels();
+}
+
+//============================================================================== programs
+int ZorvaluneAudioProcessor::getNumPrograms() { return (int) sPresets.list.size(); }
+
+int ZorvaluneAudioProcessor::getCurrentProgram() { return juce::jmax (0, currentProgram.load()); }
+
+void ZorvaluneAudioProcessor::setCurrentProgram (int index)
+{
+    editorNotifyCounter = 0;
+
+    std::array<float, NUM_PARAMETERS> working {};
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+    {
+        working[(size_t) i] = getParameterDefaultValue (i);
+        setParameter (i, parameterValues[(size_t) i].load());
+    }
+
+    if ((unsigned) index < sPresets.list.size())
+        for (const auto& [parameter, value] : sPresets.list[(size_t) index].values)
+            if (parameter >= 0 && parameter < NUM_PARAMETERS)
+                working[(size_t) parameter] = parameterValue2Plugin (parameter, value);
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        setParameter (i, working[(size_t) i]);
+
+    currentProgram = index;
+
+    notifyEditor();
+    ++editorNotifyCounter;
+
+    tellHostAllParameterValues();
+    updateHostDisplay (ChangeDetails().withProgramChanged (true));
+}
+
+const juce::String ZorvaluneAudioProcessor::getProgramName (int index)
+{
+    if ((unsigned) index < sPresets.list.size())
+        return juce::String (sPresets.list[(size_t) index].name);
+
+    return juce::String (sPresets.name);
+}
+
+void ZorvaluneAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+// Our own setParameter never tells the host, so after a program change the
+// host's generic view would show stale values; send it the new ones.
+void ZorvaluneAudioProcessor::tellHostAllParameterValues()
+{
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
+}
+
+//============================================================================== watchdog
+void ZorvaluneAudioProcessor::timerCallback()
+{
+    const int blocks = processBlockCounter.load();
+
+    if (blocks == lastWatchdogBlockCount)
+    {
+        mod1LinkStatus = 0;
+        mod2LinkStatus = 0;
+    }
+
+    lastWatchdogBlockCount = blocks;
+}
+
+//============================================================================== editor link and message thread
+void ZorvaluneAudioProcessor::notifyEditor() noexcept
+{
+    ++editorRefreshRequests;
+    editorRefreshPending.store (true);
+}
+
+void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task)
+{
+    std::weak_ptr<AliveToken> weak = aliveToken;
+
+    juce::MessageManager::callAsync ([weak, task = std::move (task)]
+    {
+        if (auto token = weak.lock())
+            if (auto* processor = token->processor.load())
+                task (*processor);
+    });
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new ZorvaluneAudioProcessor();
+}

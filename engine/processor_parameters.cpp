@@ -1,0 +1,333 @@
+#include "PluginProcessor.h"
+
+#include "../presets/factory_presets.h"
+
+#include <cmath>
+
+using namespace parameter_table;
+
+namespace
+{
+    bool isValidIndex (int index) { return index >= 0 && index < numParameters; }
+
+    // trunc(v x 100 + 0.5): the code a source or destination parameter holds.
+    int codeOf (float v) { return (int) (v * 100.0f + 0.5f); }
+
+    constexpr int lfoWaveformForSource[] = { 0, 2, 3, 4, 7 };
+}
+
+int ZorvaluneAudioProcessor::getNumParameters() { return NUM_PARAMETERS; }
+
+const juce::String ZorvaluneAudioProcessor::getParameterName (int index)
+{
+    if (index >= 0 && index <= 46)
+        return entries[(size_t) index].name;
+
+    return "param_" + juce::String (index);
+}
+
+// The LV2 wrapper turns ids into Turtle names, where a bare number is not
+// valid; it gets "p<index>". Every other format keeps the decimal index.
+juce::String ZorvaluneAudioProcessor::getParameterID (int index)
+{
+    if (wrapperType == wrapperType_LV2)
+        return "p" + juce::String (index);
+
+    return juce::String (index);
+}
+
+float ZorvaluneAudioProcessor::getParameter (int index)
+{
+    return isValidIndex (index) ? parameterValues[(size_t) index].load() : 0.0f;
+}
+
+const juce::String ZorvaluneAudioProcessor::getParameterText (int index)
+{
+    return isValidIndex (index) ? juce::String (parameterValues[(size_t) index].load()) : juce::String();
+}
+
+float ZorvaluneAudioProcessor::getParameterDefaultValue (int index)
+{
+    return (unsigned) index < (unsigned) numStoredDefaults ? entries[(size_t) index].defaultValue : 0.0f;
+}
+
+bool ZorvaluneAudioProcessor::isParameterAutomatable (int index) const
+{
+    return index != noiseFilterType && index != side1ListenOn;
+}
+
+float ZorvaluneAudioProcessor::getParameterValue (int index)
+{
+    if ((unsigned) index > 45u)
+        return getParameter (index);
+
+    if (index == lfo1Freq) return lfo1Hz.load();
+    if (index == lfo2Freq) return lfo2Hz.load();
+
+    const auto& e = entries[(size_t) index];
+    return (parameterValues[(size_t) index].load() - e.offset) * e.scale;
+}
+
+float ZorvaluneAudioProcessor::parameterValue2Plugin (int index, float u)
+{
+    if ((unsigned) index > 45u)
+        return u;
+
+    if (index == inHighPassFreq && u <= 50.0f)
+        return 0.0f;   // 50 Hz or less switches the input high-pass off
+
+    const auto& e = entries[(size_t) index];
+    return u / e.scale + e.offset;
+}
+
+//==============================================================================
+void ZorvaluneAudioProcessor::setParameter (int index, float v)
+{
+    if (! isValidIndex (index))
+        return;
+
+    parameterValues[(size_t) index].exchange (v);
+
+    const auto value = [this] (int i) { return parameterValues[(size_t) i].load(); };
+    const auto clampedFrequency = [&] (int i) { return juce::jlimit (50.0, 20000.0, (double) value (i) * 20000.0); };
+
+    switch (index)
+    {
+        case noiseFilterFreq:
+        case noiseFilterType:
+        case noiseFilterQ:
+            calc_filter_coeffs ((int) (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, noiseFilterCoeffs);
+            break;
+
+        case pitchLowPassFreq:
+            butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, pitchLowPassCoeffs);
+            ++pitchLowPassCoeffs.version;
+            break;
+
+        case inHighPassFreq:
+            butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, inputHighPassCoeffs);
+            ++inputHighPassCoeffs.version;
+            break;
+
+        case inLowPassFreq:
+            butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, inputLowPassCoeffs);
+            ++inputLowPassCoeffs.version;
+            break;
+
+        case tapeRotation:
+            tapeWobbleRate = v * 100.0f;
+            break;
+
+        case lfo1Freq:
+        case lfo2Freq:
+        {
+            const bool first = index == lfo1Freq;
+            auto& hz = first ? lfo1Hz : lfo2Hz;
+            auto& syncIndex = first ? lfo1SyncIndex : lfo2SyncIndex;
+            hz = v * 400.0f;
+
+            if (hz.load() > 0.0f)
+            {
+                const float beatsPerSecond = tempoBpm.load() / 60.0f;
+                const float ratio = beatsPerSecond / hz.load();
+                auto best = sBeatFractions.begin();
+                float bestDistance = 1000.0f;
+
+                for (auto it = sBeatFractions.begin(); it != sBeatFractions.end(); ++it)
+                {
+                    const float distance = std::abs (ratio - it->second);
+
+                    if (distance < bestDistance)
+                    {
+                        best = it;
+                        bestDistance = distance;
+                    }
+                }
+
+                if (std::abs (beatsPerSecond / best->second - hz.load()) < 0.001f)
+                    syncIndex = best->first;
+            }
+            break;
+        }
+
+        case mod1Src: setMod1Source (codeOf (v)); break;
+        case mod2Src: setMod2Source (codeOf (v)); break;
+        case mod1Dest:   mod1Destination = codeOf (v); break;
+        case mod2Dest:   mod2Destination = codeOf (v); break;
+
+        case seqBpm:
+        case seqNrBars:
+            updateStepLength (index);
+            break;
+
+        case seqOn:
+            sequencerOn (v > 0.5f ? 1 : 0);
+            break;
+
+        case seqMode:
+            if (v == 0.0f)
+                sequencerRunning = 0;
+            break;
+
+        default:
+            break;
+    }
+
+    if (stepRecordState.load() == 1)
+    {
+        touchedParameters.fetch_or (std::uint64_t { 1 } << index);
+
+        if (blockParameterValues[seqMode] != 0.0f && ! (value (seqOn) > 0.5f))
+        {
+            int armed = 1;
+
+            if (stepRecordState.compare_exchange_strong (armed, 2))
+                for (auto& state : stepStates)
+                    state[0] = 2;
+        }
+    }
+
+    if (presetModified.load() == 0)
+    {
+        presetModified = 1;
+        ++editorNotifyCounter;
+    }
+
+    if (editorNotifyCounter.load() != 0)
+        notifyEditor();
+}
+
+//============================================================================== filters
+void ZorvaluneAudioProcessor::calc_filter_coeffs (int type, float frequency, filter_coefficients& out)
+{
+    constexpr double pi = 3.14159265358979323846;
+
+    float q = parameterValues[noiseFilterQ].load() * 10.0f;
+
+    if (q <= 0.01f)
+        q = 0.1f;
+
+    const double f = juce::jlimit (50.0, 20000.0, (double) frequency);
+    const double w = pi * f / (double) sampleRate;
+    const double qd = q;
+
+    switch (type)
+    {
+        case 1: butterworth::lowPass (f, sampleRate, out); break;
+        case 2: butterworth::highPass (f, sampleRate, out); break;
+
+        case 3:
+        {
+            const double c = 1.0 / std::tan (w);
+            const double n = 1.0 / (1.0 + c / qd + c * c);
+            out.b0 = (float) ((1.0 + c * c) * n);
+            out.b1 = (float) (2.0 * (1.0 - c * c) * n);
+            out.b2 = out.b0;
+            out.a1 = out.b1;
+            out.a2 = (float) ((1.0 - c / qd + c * c) * n);
+            break;
+        }
+
+        default:
+        {
+            const double c = 1.0 / std::tan (w);
+            const double n = 1.0 / (1.0 + c / qd + c * c);
+            out.b0 = (float) (c / qd * n);
+            out.b1 = 0.0f;
+            out.b2 = -out.b0;
+            out.a1 = (float) (2.0 * (1.0 - c * c) * n);
+            out.a2 = (float) ((1.0 - c / qd + c * c) * n);
+            break;
+        }
+    }
+
+    ++out.version;
+}
+
+//============================================================================== modulation sources
+namespace
+{
+    void selectSource (ZorvaluneAudioProcessor& p, int slot, int code)
+    {
+        if (p.wrapperType == juce::AudioProcessor::wrapperType_Standalone && (code == 6 || code == 7))
+            code = 0;
+
+        (slot == 1 ? p.mod1Source : p.mod2Source) = code;
+
+        if (code == 6)
+            p.startTimer (100);
+
+        if (code == 8)
+            p.enableMidiReceive();
+
+        if ((unsigned) code <= 4u)
+            for (auto& channel : p.channelStates)
+                (slot == 1 ? channel.lfo1 : channel.lfo2).waveform = lfoWaveformForSource[code];
+
+        p.parameterValues[slot == 1 ? (size_t) mod1Src : (size_t) mod2Src].exchange ((float) code / 100.0f);
+        p.notifyEditor();
+    }
+}
+
+void ZorvaluneAudioProcessor::setMod1Source (int code) { selectSource (*this, 1, code); }
+void ZorvaluneAudioProcessor::setMod2Source (int code) { selectSource (*this, 2, code); }
+
+//============================================================================== sequencer timing
+void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
+{
+    const int key = (int) (parameterValues[seqNrBars].load() * 100.0f + 0.5f);
+    const auto it = sBeatFractions.find (key);
+    const float beats = it != sBeatFractions.end() ? it->second : 0.0f;
+    float bpm = parameterValues[seqBpm].load() * 1000.0f;
+
+    if (! (bpm > 0.0f))
+    {
+        if (changedIndex == seqBpm)
+            return;
+
+        bpm = 120.0f;
+    }
+
+    const float b = beats > 0.0f ? beats : 1.0f;
+    const float samples = b * sampleRate * 60.0f / bpm;
+
+    // A huge tempo or a tiny one must not overflow the counter.
+    stepLengthSamples = (int) juce::jlimit (1.0f, 2.0e9f, samples);
+}
+
+void ZorvaluneAudioProcessor::sequencerOn (int how)
+{
+    if (how == 0)
+    {
+        sequencerRunning = 0;
+        return;
+    }
+
+    const float mode = blockParameterValues[seqMode];
+
+    if (mode == 0.0f)
+    {
+        sequencerRunning = 0;
+        return;
+    }
+
+    if (parameterValues[seqOn].load() > 0.5f && (mode == 1.0f || how == 2))
+        sequencerRunning = 2;
+
+    const bool step0WasMarked = stepStates[0][0] == 2;
+    currentStep = 0;
+
+    for (auto& state : stepStates)
+    {
+        state[1] = 0;
+
+        if (state[0] == 1)
+            state[0] = 0;
+    }
+
+    const bool step0Valid = (int) (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
+
+    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
+        for (int i = 0; i <= sideGain2; ++i)
+            setParameter (i, stepSnapshots[0][i]);
+}

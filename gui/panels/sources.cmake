@@ -1,0 +1,1 @@
+# The control panel and its pages.

@@ -1,0 +1,191 @@
+// The settings text: one JSON object that is both the host's saved state and
+// the content of a user preset file.
+
+#include "../engine/PluginProcessor.h"
+#include "../platform/user_defaults.h"
+
+#include <cmath>
+
+using namespace parameter_table;
+
+namespace
+{
+    juce::String stepKey (int step, const juce::String& parameterName)
+    {
+        return "S" + juce::String (step) + "_" + parameterName;
+    }
+
+    bool stepHoldsSnapshot (const float* snapshot, int step)
+    {
+        return (int) (snapshot[seqStepSaved] + 0.5f) == step;
+    }
+
+    // Reads of a settings object that may be missing: every read then yields its default.
+    struct Reader
+    {
+        const juce::DynamicObject* object = nullptr;
+
+        bool has (const juce::String& key) const
+        {
+            return object != nullptr && object->hasProperty (key);
+        }
+
+        int integer (const juce::String& key, int fallback) const
+        {
+            if (! has (key))
+                return fallback;
+
+            // int conversion of a non-finite or huge double is undefined; treat it as absent.
+            const auto& v = object->getProperty (key);
+
+            if (v.isDouble() || v.isString())
+            {
+                const double d = (double) v;
+
+                if (! std::isfinite (d) || std::abs (d) > 2147483647.0)
+                    return fallback;
+            }
+
+            return (int) v;
+        }
+
+        // Normalised values live in 0..1; a value that is not finite would
+        // poison the audio path, so it takes the default instead.
+        float number (const juce::String& key, float fallback) const
+        {
+            if (! has (key))
+                return fallback;
+
+            const double d = (double) object->getProperty (key);
+            return std::isfinite (d) ? (float) juce::jlimit (0.0, 1.0, d) : fallback;
+        }
+
+        juce::String text (const juce::String& key, const juce::String& fallback) const
+        {
+            return has (key) ? object->getProperty (key).toString() : fallback;
+        }
+    };
+
+    constexpr int maxEditorWidth = 1600;
+    constexpr int maxEditorHeight = 1200;
+
+    // Slots are 1..16 in the text; anything else means "no slot" would be
+    // guesswork, so an out-of-range slot falls back to the first one.
+    int slotFromText (int stored)
+    {
+        const int slot = stored - 1;
+        return slot >= 0 && slot < 16 ? slot : 0;
+    }
+}
+
+void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    auto* state = new juce::DynamicObject();
+    juce::var holder (state);
+
+    state->setProperty ("side_chan_mod1", side_chan_mod1.load() + 1);
+    state->setProperty ("side_chan_mod2", side_chan_mod2.load() + 1);
+    state->setProperty ("currentUserPreset", currentUserPreset);
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        state->setProperty (getParameterName (i), (double) parameterValues[(size_t) i].load());
+
+    if (wrapperType != wrapperType_Standalone)
+    {
+        state->setProperty ("midi_progr_change_channel", midi_progr_change_channel);
+        state->setProperty ("midi_progr_change_mode", midi_progr_change_mode);
+        state->setProperty ("midi_CC_receive_mode", midi_CC_receive_mode);
+    }
+
+    if (parameterValues[seqMode].load() * 10.0f != 0.0f)
+        for (int k = 1; k <= NUM_STEPS; ++k)
+            if (stepHoldsSnapshot (stepSnapshots[k - 1], k))
+                for (int i = 0; i < NUM_PARAMETERS; ++i)
+                    state->setProperty (stepKey (k, getParameterName (i)), (double) stepSnapshots[k - 1][i]);
+
+    state->setProperty ("pluginResizedW", pluginResizedW.load());
+    state->setProperty ("pluginResizedH", pluginResizedH.load());
+
+    const auto text = juce::JSON::toString (holder, false, 15);
+    const auto* utf8 = text.toRawUTF8();
+    const auto numBytes = text.getNumBytesAsUTF8();
+
+    if (numBytes > 0)
+        destData.insert (utf8, numBytes, 0);
+}
+
+void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    editorNotifyCounter = 0;
+
+    juce::String text;
+
+    if (data != nullptr && sizeInBytes > 0)
+    {
+        const auto* bytes = static_cast<const char*> (data);
+        const auto length = (size_t) std::find (bytes, bytes + sizeInBytes, '\0') - (size_t) bytes;
+        text = juce::String::fromUTF8 (bytes, (int) length);
+    }
+
+    const auto parsed = juce::JSON::parse (text);
+    const Reader in { parsed.getDynamicObject() };
+
+    side_chan_mod1 = slotFromText (in.integer ("side_chan_mod1", 1));
+    side_chan_mod2 = slotFromText (in.integer ("side_chan_mod2", 1));
+
+    if (wrapperType != wrapperType_Standalone)
+    {
+        midi_progr_change_channel = juce::jlimit (-1, 15, in.integer ("midi_progr_change_channel", 0));
+
+        midi_progr_change_mode = in.integer ("midi_progr_change_mode", 0);
+        platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", midi_progr_change_mode);
+
+        if (midi_progr_change_mode != 0)
+            enableMidiReceive();
+
+        midi_CC_receive_mode = in.integer ("midi_CC_receive_mode", 0);
+        platform::user_defaults::setInteger ("kAppPrefMidiCCReceiveMode", midi_CC_receive_mode);
+
+        if (midi_CC_receive_mode != 0)
+            enableMidiReceive();
+    }
+
+    // A size the editor could never have stored is treated as "never resized".
+    const int width = in.integer ("pluginResizedW", 0);
+    const int height = in.integer ("pluginResizedH", 0);
+    const bool sizeValid = width >= 0 && width <= maxEditorWidth && height >= 0 && height <= maxEditorHeight;
+    pluginResizedW = sizeValid ? width : 0;
+    pluginResizedH = sizeValid ? height : 0;
+
+    currentUserPreset = in.text ("currentUserPreset", currentUserPreset);
+
+    if (currentUserPreset.isNotEmpty())
+        if (const auto found = userPresetNames.find (currentUserPreset); found != userPresetNames.end())
+            currentUserPresetIndex = (int) std::distance (userPresetNames.begin(), found);
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        setParameter (i, in.number (getParameterName (i), getParameterDefaultValue (i)));
+
+    for (int k = 1; k <= NUM_STEPS; ++k)
+    {
+        auto* snapshot = stepSnapshots[k - 1];
+
+        if (! in.has (stepKey (k, getParameterName (seqStepSaved))))
+        {
+            snapshot[seqStepSaved] = 0.0f;
+            continue;
+        }
+
+        for (int i = 0; i < NUM_PARAMETERS; ++i)
+            snapshot[i] = in.number (stepKey (k, getParameterName (i)), getParameterDefaultValue (i));
+
+        if (snapshot[param47] > 0.5f)
+            stepStates[k - 1][0] = 2;
+    }
+
+    presetModified = 0;
+    notifyEditor();
+    ++editorNotifyCounter;
+
+    tellHostAllParameterValues();
+}
