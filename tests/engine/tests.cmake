@@ -1,0 +1,3 @@
+target_sources(zorvalune_unit_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/processor_lifecycle_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/parameters_test.cpp)

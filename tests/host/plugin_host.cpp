@@ -1,0 +1,121 @@
+#include "plugin_host.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    juce::AudioPluginFormat& formatObject (plugin_host::Format f)
+    {
+        static juce::VST3PluginFormat vst3;
+        static juce::LV2PluginFormat lv2;
+        static const bool scanned = []
+        {
+            // Only the bundle in the build tree, never an installed copy.
+            const auto folder = plugin_host::bundle (plugin_host::Format::lv2).getParentDirectory();
+            lv2.searchPathsForPlugins (juce::FileSearchPath (folder.getFullPathName()), false, false);
+            return true;
+        }();
+
+        if (f == plugin_host::Format::vst3)
+            return vst3;
+
+        juce::ignoreUnused (scanned);
+        return lv2;
+    }
+}
+
+const char* plugin_host::formatName (Format f)
+{
+    return f == Format::vst3 ? "VST3" : "LV2";
+}
+
+juce::File plugin_host::bundle (Format f)
+{
+    const juce::File artefacts (ZORVALUNE_ARTEFACTS_DIR);
+    return f == Format::vst3 ? artefacts.getChildFile ("VST3/Zorvalune.vst3")
+                             : artefacts.getChildFile ("LV2/Zorvalune.lv2");
+}
+
+std::unique_ptr<juce::AudioPluginInstance> plugin_host::load (Format f, double sampleRate, int blockSize)
+{
+    auto& format = formatObject (f);
+    const juce::String identifier = f == Format::vst3 ? bundle (f).getFullPathName()
+                                                      : juce::String (ZORVALUNE_LV2_URI);
+
+    juce::OwnedArray<juce::PluginDescription> found;
+    format.findAllTypesForFile (found, identifier);
+
+    if (found.isEmpty())
+    {
+        ADD_FAILURE() << formatName (f) << ": no plug-in found at " << identifier;
+        return {};
+    }
+
+    juce::String error;
+    auto instance = format.createInstanceFromDescription (*found[0], sampleRate, blockSize, error);
+
+    if (instance == nullptr)
+    {
+        ADD_FAILURE() << formatName (f) << ": cannot instantiate: " << error;
+        return {};
+    }
+
+    instance->enableAllBuses();
+    instance->setRateAndBufferSizeDetails (sampleRate, blockSize);
+    instance->prepareToPlay (sampleRate, blockSize);
+    return instance;
+}
+
+juce::AudioProcessorParameter* plugin_host::parameterFor (juce::AudioPluginInstance& instance, int index)
+{
+    const auto wanted = index <= 46 ? juce::String() : "param_" + juce::String (index);
+
+    for (auto* p : instance.getParameters())
+    {
+        if (auto* withId = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
+        {
+            const auto id = withId->getParameterID();
+
+            if (id == juce::String (index) || id == "p" + juce::String (index)
+                || id.endsWith (":p" + juce::String (index)) || id.endsWith ("#p" + juce::String (index)))
+                return p;
+        }
+    }
+
+    juce::ignoreUnused (wanted);
+    return nullptr;
+}
+
+juce::AudioBuffer<float> plugin_host::process (juce::AudioPluginInstance& instance,
+                                                const juce::AudioBuffer<float>& in, int blockSize)
+{
+    const int channels = juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels());
+    const int total = in.getNumSamples();
+    juce::AudioBuffer<float> out (instance.getTotalNumOutputChannels(), total);
+    juce::AudioBuffer<float> block (channels, blockSize);
+    juce::MidiBuffer midi;
+
+    for (int start = 0; start < total; start += blockSize)
+    {
+        const int n = juce::jmin (blockSize, total - start);
+        block.setSize (channels, n, false, false, true);
+        block.clear();
+
+        for (int c = 0; c < juce::jmin (channels, in.getNumChannels()); ++c)
+            block.copyFrom (c, 0, in, c, start, n);
+
+        instance.processBlock (block, midi);
+
+        for (int c = 0; c < out.getNumChannels(); ++c)
+            out.copyFrom (c, start, block, c, 0, n);
+    }
+
+    return out;
+}
+
+juce::MemoryBlock plugin_host::saveState (juce::AudioPluginInstance& instance)
+{
+    juce::MemoryBlock state;
+    instance.getStateInformation (state);
+    return state;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+
+// Loads the BUILT plug-in bundles through the framework's own hosting, the
+// way a DAW does. Every host-level test goes through this.
+namespace plugin_host
+{
+    enum class Format { vst3, lv2 };
+
+    const char* formatName (Format);
+
+    // The bundle in the build tree.
+    juce::File bundle (Format);
+
+    // A new instance, prepared to play with the given rate and block size and
+    // stereo in / stereo out unless `channels` says otherwise. Fails the
+    // calling test (and returns null) when the bundle cannot be loaded.
+    std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512);
+
+    // The host parameter that carries our parameter `index` (matched by the
+    // name the plug-in gives it); null when absent.
+    juce::AudioProcessorParameter* parameterFor (juce::AudioPluginInstance&, int index);
+
+    // Runs `numBlocks` blocks of the given size through the instance on this
+    // thread, with `in` as every block's input (channels beyond `in` are silent).
+    juce::AudioBuffer<float> process (juce::AudioPluginInstance&, const juce::AudioBuffer<float>& in, int blockSize);
+
+    // The plug-in's saved state as the host stores it.
+    juce::MemoryBlock saveState (juce::AudioPluginInstance&);
+}

@@ -1,0 +1,3 @@
+target_sources(zorvalune_unit_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/factory_presets_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings_text_test.cpp)
