@@ -1,1 +1,13 @@
 # The control panel and its pages.
+target_sources(Zorvalune PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/ControlPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_design.h
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_construction.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_layout.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_refresh.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_bindings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_parameter_index.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.h
+    ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.h
+    ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.cpp)
