@@ -1,19 +1,12 @@
 #include "user_defaults.h"
 
-#include <cstdlib>
+#include "config_folder.h"
+
 #include <mutex>
 
 namespace
 {
     std::mutex fileMutex;
-
-    juce::File configFolder()
-    {
-        if (const char* xdg = std::getenv ("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/')
-            return juce::File (xdg);
-
-        return juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".config");
-    }
 
     juce::PropertiesFile::Options options()
     {
@@ -26,7 +19,7 @@ namespace
 
 juce::File platform::user_defaults::storageFile()
 {
-    return configFolder().getChildFile ("Zorvalune").getChildFile ("preferences.xml");
+    return platform::configFolder().getChildFile ("Zorvalune").getChildFile ("preferences.xml");
 }
 
 int platform::user_defaults::getInteger (const juce::String& key)

@@ -49,15 +49,17 @@ namespace
             return (int) v;
         }
 
-        // Normalised values live in 0..1; a value that is not finite would
-        // poison the audio path, so it takes the default instead.
-        float number (const juce::String& key, float fallback) const
+        // Parameters live in 0..1, except the step bookkeeping (46, 47) that
+        // holds a step number. A value that is not finite would poison the
+        // audio path, so it takes the default instead.
+        float number (const juce::String& key, int index, float fallback) const
         {
             if (! has (key))
                 return fallback;
 
             const double d = (double) object->getProperty (key);
-            return std::isfinite (d) ? (float) juce::jlimit (0.0, 1.0, d) : fallback;
+            const double top = index >= seqStepSaved ? 8.0 : 1.0;
+            return std::isfinite (d) ? (float) juce::jlimit (0.0, top, d) : fallback;
         }
 
         juce::String text (const juce::String& key, const juce::String& fallback) const
@@ -164,7 +166,7 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
             currentUserPresetIndex = (int) std::distance (userPresetNames.begin(), found);
 
     for (int i = 0; i < NUM_PARAMETERS; ++i)
-        setParameter (i, in.number (getParameterName (i), getParameterDefaultValue (i)));
+        setParameter (i, in.number (getParameterName (i), i, getParameterDefaultValue (i)));
 
     for (int k = 1; k <= NUM_STEPS; ++k)
     {
@@ -177,7 +179,7 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
         }
 
         for (int i = 0; i < NUM_PARAMETERS; ++i)
-            snapshot[i] = in.number (stepKey (k, getParameterName (i)), getParameterDefaultValue (i));
+            snapshot[i] = in.number (stepKey (k, getParameterName (i)), i, getParameterDefaultValue (i));
 
         if (snapshot[param47] > 0.5f)
             stepStates[k - 1][0] = 2;

@@ -1,16 +1,16 @@
 // Where user presets live and which ones exist.
 
 #include "../engine/PluginProcessor.h"
+#include "../platform/config_folder.h"
 
 namespace
 {
     const juce::String defaultFileBaseName ("ZorvaluneDefault");
     const juce::String localSuffix (".local");
 
-    // The per-user data folder of the platform (~/.config on Linux).
     juce::File localPresetFolder()
     {
-        return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+        return platform::configFolder()
                    .getChildFile ("Zorvalune")
                    .getChildFile ("userPresets");
     }

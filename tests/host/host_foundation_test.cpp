@@ -2,18 +2,206 @@
 
 #include "plugin_host.h"
 
+#include <cmath>
+#include <set>
+
 using plugin_host::Format;
+
+namespace
+{
+    const char* const names[48] = {
+        "Dry Wet", "In Gain", "Out Gain", "RMStime", "Noise_On", "NoiseMix", "NrBits", "NoiseThreshold",
+        "NoiseMinAmount", "NoiseMaxAmount", "NoiseRatio", "NoiseRelease", "noiseLowcutOn", "LPFilterNoiseFreq",
+        "DelayOutFilterType", "DelayOutFilterQ", "Crush_On", "ClipGain", "Saturation", "LPFilterPitchFreq",
+        "Tape_On", "TapeFreqDelta", "TapeRotation", "SR_Reduc", "Mod1_Depth", "LFO1Freq", "Mod1Source",
+        "Mod1Dest", "Mod2_Depth", "LFO2Freq", "Mod2Source", "Mod2Dest", "LFO1x10", "LFO2x10", "InFilters_On",
+        "HPFilterInFreq", "Side1ListenOn", "LPFilterInFreq", "SlewRate", "SideGaindB", "SideGain2dB", "Seq_BPM",
+        "Seq_Nr_Bars", "Seq_On", "Seq_Mode", "Seq_Skip_Mode", "Seq_Step_Saved", "param_47"
+    };
+
+    const float defaults[48] = {
+        1.0f, 0.5f, 0.5f, 0.05f, 0, 0.1f, 1.0f, 0.5f, 0.5f, 0.875f, 0.75f, 0.025f, 1.0f, 0.2f, 0.1f, 0.1f, 0,
+        0.41666666f, 0.1f, 0.4f, 0, 0.3f, 0.01f, 0.01f, 0.4f, 0.00125f, 0, 0, 0.8f, 0.0125f, 0.01f, 0, 0, 0, 0,
+        0.005f, 0, 0.5f, 0.04f, 0.33333334f, 0.33333334f, 0.12f, 0.08f, 0, 0.1f, 0, 0, 0
+    };
+
+    juce::var stateObject (Format f, juce::AudioPluginInstance& instance)
+    {
+        return juce::JSON::parse (plugin_host::settingsText (f, plugin_host::saveState (instance)));
+    }
+
+    bool allFinite (const juce::AudioBuffer<float>& b)
+    {
+        for (int c = 0; c < b.getNumChannels(); ++c)
+            for (int i = 0; i < b.getNumSamples(); ++i)
+                if (! std::isfinite (b.getSample (c, i)))
+                    return false;
+
+        return true;
+    }
+}
 
 class HostFoundation : public testing::TestWithParam<Format> {};
 
-TEST_P (HostFoundation, LoadsWithFortyEightParameters)
+TEST_P (HostFoundation, OffersFortyEightParametersWithNamesAndDefaults)
 {
     auto instance = plugin_host::load (GetParam());
     ASSERT_NE (instance, nullptr);
     EXPECT_EQ (instance->getName(), "Zorvalune");
 
     for (int i = 0; i < 48; ++i)
-        EXPECT_NE (plugin_host::parameterFor (*instance, i), nullptr) << "parameter " << i;
+    {
+        auto* param = plugin_host::parameterFor (*instance, i);
+        ASSERT_NE (param, nullptr) << names[i];
+        EXPECT_EQ (param->getName (100), names[i]);
+        EXPECT_NEAR (param->getDefaultValue(), defaults[i], 1.0e-6f) << names[i];
+        EXPECT_NEAR (param->getValue(), defaults[i], 1.0e-6f) << names[i];
+
+        if (GetParam() == Format::vst3)   // LV2 has neither a text callback nor an automation flag
+        {
+            EXPECT_EQ (param->isAutomatable(), i != 14 && i != 36) << names[i];
+            EXPECT_EQ (param->getCurrentValueAsText(), juce::String (defaults[i])) << names[i];
+        }
+    }
+}
+
+TEST_P (HostFoundation, ParameterIdsAreUniqueAndReachTheirOwnIndex)
+{
+    auto instance = plugin_host::load (GetParam());
+    ASSERT_NE (instance, nullptr);
+
+    std::set<juce::String> ids;
+
+    for (auto* p : instance->getParameters())
+        if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
+            EXPECT_TRUE (ids.insert (hosted->getParameterID()).second) << "duplicate id " << hosted->getParameterID();
+
+    // Distinct values that the source codes do not snap: code k is k / 100.
+    for (int i = 0; i < 48; ++i)
+        plugin_host::parameterFor (*instance, i)->setValueNotifyingHost ((float) (i % 9 + 1) / 100.0f);
+
+    plugin_host::settle (*instance);
+    const auto state = stateObject (GetParam(), *instance);
+    ASSERT_TRUE (state.isObject());
+
+    for (int i = 0; i < 48; ++i)
+        EXPECT_NEAR ((double) state[names[i]], (i % 9 + 1) / 100.0, 1.0e-6) << names[i];
+
+    if (auto* bypass = instance->getBypassParameter())
+        EXPECT_LT (bypass->getValue(), 0.5f);
+}
+
+TEST_P (HostFoundation, DeclaresItsBusesAndPrograms)
+{
+    auto instance = plugin_host::load (GetParam());
+    ASSERT_NE (instance, nullptr);
+
+    ASSERT_EQ (instance->getBusCount (true), 2);
+    ASSERT_EQ (instance->getBusCount (false), 1);
+
+    if (GetParam() == Format::vst3)   // LV2 ports carry no bus names
+    {
+        EXPECT_EQ (instance->getBus (true, 0)->getName(), "Input");
+        EXPECT_EQ (instance->getBus (true, 1)->getName(), "Sidechain");
+        EXPECT_EQ (instance->getBus (false, 0)->getName(), "Output");
+    }
+
+    const char* programs[] = { "default", "steady noise", "snare noise", "flute noise",
+                               "a little lofi", "old casette", "random tape wobble", "hell" };
+    ASSERT_EQ (instance->getNumPrograms(), 8);
+    juce::StringArray seen;
+
+    for (int i = 0; i < 8; ++i)
+        seen.add (instance->getProgramName (i));
+
+    if (GetParam() == Format::lv2)   // LV2 hosts list presets in their own order
+        seen.sort (false);
+
+    juce::StringArray expected (programs, 8);
+
+    if (GetParam() == Format::lv2)
+        expected.sort (false);
+
+    EXPECT_EQ (seen, expected);
+}
+
+TEST_P (HostFoundation, ProgramChangeShowsInTheHostsParameters)
+{
+    auto instance = plugin_host::load (GetParam());
+    ASSERT_NE (instance, nullptr);
+
+    int steadyNoise = 0;
+
+    while (steadyNoise < instance->getNumPrograms() && instance->getProgramName (steadyNoise) != "steady noise")
+        ++steadyNoise;
+
+    instance->setCurrentProgram (steadyNoise);
+    auto* noiseOn = plugin_host::parameterFor (*instance, 4);
+    auto* threshold = plugin_host::parameterFor (*instance, 7);
+
+    EXPECT_TRUE (plugin_host::settleUntil (*instance, [&] { return noiseOn->getValue() > 0.5f; }));
+    EXPECT_NEAR (noiseOn->getValue(), 1.0f, 1.0e-6f);
+    EXPECT_NEAR (threshold->getValue(), 0.0f, 1.0e-6f);   // -80 dB
+}
+
+TEST_P (HostFoundation, StateSurvivesAFreshInstanceByteForByte)
+{
+    auto first = plugin_host::load (GetParam());
+    ASSERT_NE (first, nullptr);
+    first->setCurrentProgram (5);
+    plugin_host::settle (*first);
+    plugin_host::parameterFor (*first, 0)->setValueNotifyingHost (0.375f);
+    ASSERT_TRUE (plugin_host::settleUntil (*first, [&]
+    {
+        return plugin_host::settingsText (GetParam(), plugin_host::saveState (*first)).contains ("\"Dry Wet\": 0.375,");
+    }));
+    const auto saved = plugin_host::saveState (*first);
+
+    auto second = plugin_host::load (GetParam());
+    ASSERT_NE (second, nullptr);
+    second->setStateInformation (saved.getData(), (int) saved.getSize());
+    plugin_host::settle (*second);
+    const auto again = plugin_host::saveState (*second);
+
+    EXPECT_EQ (plugin_host::settingsText (GetParam(), again), plugin_host::settingsText (GetParam(), saved));
+    EXPECT_TRUE (again == saved) << "the wrapper's own framing differs";
+    EXPECT_NEAR (plugin_host::parameterFor (*second, 0)->getValue(), 0.375f, 1.0e-6f);
+}
+
+TEST_P (HostFoundation, ProcessesEveryRateChannelCountAndBlockSize)
+{
+    for (double rate : { 44100.0, 48000.0, 96000.0 })
+    {
+        for (int channels : { 1, 2, 6, 8 })
+        {
+            auto instance = plugin_host::load (GetParam(), rate, 512);
+            ASSERT_NE (instance, nullptr);
+
+            auto layout = instance->getBusesLayout();
+            layout.inputBuses.getReference (0) = juce::AudioChannelSet::canonicalChannelSet (channels);
+            layout.outputBuses.getReference (0) = juce::AudioChannelSet::canonicalChannelSet (channels);
+            instance->releaseResources();
+
+            if (! instance->setBusesLayout (layout))
+                continue;   // LV2 fixes its port count at build time
+
+            instance->prepareToPlay (rate, 512);
+            instance->setCurrentProgram (7);   // every section on
+
+            juce::Random random (channels);
+            juce::AudioBuffer<float> in (channels, 2048);
+
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < in.getNumSamples(); ++i)
+                    in.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
+
+            for (int block : { 1, 7, 64, 333, 512 })
+            {
+                const auto out = plugin_host::process (*instance, in, block);
+                EXPECT_TRUE (allFinite (out)) << rate << " Hz, " << channels << " ch, block " << block;
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostFoundation, testing::Values (Format::vst3, Format::lv2),

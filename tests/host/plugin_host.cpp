@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/message_pump.h"
+
 namespace
 {
     juce::AudioPluginFormat& formatObject (plugin_host::Format f)
@@ -118,4 +120,63 @@ juce::MemoryBlock plugin_host::saveState (juce::AudioPluginInstance& instance)
     juce::MemoryBlock state;
     instance.getStateInformation (state);
     return state;
+}
+
+juce::String plugin_host::settingsText (Format f, const juce::MemoryBlock& saved)
+{
+    juce::MemoryBlock inner;
+
+    if (f == Format::vst3)
+    {
+        // The VST3 host keeps the component's state as base64 in an XML wrapper.
+        const auto xml = juce::AudioProcessor::getXmlFromBinary (saved.getData(), (int) saved.getSize());
+
+        if (xml == nullptr || xml->getChildByName ("IComponent") == nullptr)
+            return {};
+
+        inner.fromBase64Encoding (xml->getChildByName ("IComponent")->getAllSubText());
+    }
+    else
+    {
+        // The LV2 state is a preset in Turtle with the text in a base64 string property.
+        const auto turtle = saved.toString();
+        const auto encoded = turtle.fromFirstOccurrenceOf (":StateString> \"", false, false)
+                                   .upToFirstOccurrenceOf ("\"", false, false);
+        inner.fromBase64Encoding (encoded);
+    }
+
+    const auto text = juce::String::fromUTF8 (static_cast<const char*> (inner.getData()), (int) inner.getSize());
+    const auto start = text.indexOfChar ('{');
+    const auto end = text.lastIndexOfChar ('}');
+    return start >= 0 && end > start ? text.substring (start, end + 1) : juce::String();
+}
+
+void plugin_host::settle (juce::AudioPluginInstance& instance)
+{
+    juce::AudioBuffer<float> silence (juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels()), 32);
+    juce::MidiBuffer midi;
+
+    for (int i = 0; i < 5; ++i)
+    {
+        silence.clear();
+        instance.processBlock (silence, midi);
+        test_support::pumpMessages();
+        juce::Thread::sleep (20);   // the VST3 host hands values on from a 60 Hz timer
+        test_support::pumpMessages();
+    }
+}
+
+bool plugin_host::settleUntil (juce::AudioPluginInstance& instance, const std::function<bool()>& done)
+{
+    const auto deadline = juce::Time::getMillisecondCounter() + 2000;
+
+    while (! done())
+    {
+        if (juce::Time::getMillisecondCounter() > deadline)
+            return false;
+
+        settle (instance);
+    }
+
+    return true;
 }

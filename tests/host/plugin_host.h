@@ -2,6 +2,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <functional>
 #include <memory>
 
 // Loads the BUILT plug-in bundles through the framework's own hosting, the
@@ -30,4 +31,15 @@ namespace plugin_host
 
     // The plug-in's saved state as the host stores it.
     juce::MemoryBlock saveState (juce::AudioPluginInstance&);
+
+    // The plug-in's own settings text inside a saved state, unwrapped from the
+    // container each format puts around it; empty when none is found.
+    juce::String settingsText (Format, const juce::MemoryBlock& savedState);
+
+    // Lets the host settle: runs a few silent blocks and the message loop, so
+    // values the plug-in reported from its audio thread reach the host.
+    void settle (juce::AudioPluginInstance&);
+
+    // Settles until `done` holds or two seconds have passed; returns `done`.
+    bool settleUntil (juce::AudioPluginInstance&, const std::function<bool()>& done);
 }
