@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "engine/PluginProcessor.h"
+#include "platform/config_folder.h"
+#include "platform/user_defaults.h"
+#include "tests/message_pump.h"
+#include "tests/wrapper_type.h"
+
+namespace
+{
+    void removePreferences() { platform::user_defaults::storageFile().deleteFile(); }
+}
+
+TEST (UserDefaults, MissingKeysReadZeroAndReadingCreatesNothing)
+{
+    removePreferences();
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 0);
+    EXPECT_FALSE (platform::user_defaults::storageFile().exists());
+    EXPECT_TRUE (platform::user_defaults::storageFile().isAChildOf (platform::configFolder().getChildFile ("Zorvalune")));
+}
+
+TEST (UserDefaults, ValuesPersistAcrossReads)
+{
+    removePreferences();
+    platform::user_defaults::setInteger ("kAppPrefMidiChannel", 9);
+    platform::user_defaults::setInteger ("kAppPrefMidiCCReceiveMode", -1);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 9);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiCCReceiveMode"), -1);
+    removePreferences();
+}
+
+TEST (UserDefaults, StandaloneReadsTheMidiPreferencesAndWritesThemBack)
+{
+    removePreferences();
+    platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", 2);
+    platform::user_defaults::setInteger ("kAppPrefMidiChannel", 4);
+
+    {
+        const test_support::ScopedWrapperType standalone (juce::AudioProcessor::wrapperType_Standalone);
+        ZorvaluneAudioProcessor p;
+        EXPECT_EQ (p.midi_progr_change_mode, 2);
+        EXPECT_EQ (p.midi_progr_change_channel, 4);
+        EXPECT_EQ (p.midi_CC_receive_mode, 0);
+
+        removePreferences();
+        test_support::pumpMessages();   // the posted task stores all three
+        EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiProgChangeMode"), 2);
+        EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 4);
+    }
+
+    // A plug-in ignores the preferences at construction: the host's state holds its settings.
+    ZorvaluneAudioProcessor plugin;
+    EXPECT_EQ (plugin.midi_progr_change_mode, 0);
+    EXPECT_EQ (plugin.midi_progr_change_channel, -1);
+    removePreferences();
+}
+
+TEST (UserDefaults, PluginStateLoadStoresTheModesButNotTheChannel)
+{
+    removePreferences();
+    ZorvaluneAudioProcessor p;
+    const juce::String text ("{ \"midi_progr_change_channel\": 3, \"midi_progr_change_mode\": 1, \"midi_CC_receive_mode\": 1 }");
+    p.setStateInformation (text.toRawUTF8(), (int) text.getNumBytesAsUTF8());
+
+    EXPECT_EQ (p.midi_progr_change_channel, 3);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiProgChangeMode"), 1);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiCCReceiveMode"), 1);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 0);
+    EXPECT_NE (p.midiWrapper, nullptr);   // a MIDI mode switched on enables MIDI input
+    removePreferences();
+}
