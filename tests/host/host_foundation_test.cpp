@@ -73,8 +73,12 @@ TEST_P (HostFoundation, ParameterIdsAreUniqueAndReachTheirOwnIndex)
     std::set<juce::String> ids;
 
     for (auto* p : instance->getParameters())
+    {
         if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
+        {
             EXPECT_TRUE (ids.insert (hosted->getParameterID()).second) << "duplicate id " << hosted->getParameterID();
+        }
+    }
 
     // Distinct values that the source codes do not snap: code k is k / 100.
     for (int i = 0; i < 48; ++i)
@@ -88,7 +92,9 @@ TEST_P (HostFoundation, ParameterIdsAreUniqueAndReachTheirOwnIndex)
         EXPECT_NEAR ((double) state[names[i]], (i % 9 + 1) / 100.0, 1.0e-6) << names[i];
 
     if (auto* bypass = instance->getBypassParameter())
+    {
         EXPECT_LT (bypass->getValue(), 0.5f);
+    }
 }
 
 TEST_P (HostFoundation, DeclaresItsBusesAndPrograms)
@@ -205,4 +211,4 @@ TEST_P (HostFoundation, ProcessesEveryRateChannelCountAndBlockSize)
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostFoundation, testing::Values (Format::vst3, Format::lv2),
-                          [] (const auto& info) { return std::string (plugin_host::formatName (info.param)); });
+                          [] (const auto& testInfo) { return std::string (plugin_host::formatName (testInfo.param)); });
