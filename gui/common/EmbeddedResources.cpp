@@ -1,12 +1,18 @@
 #include "EmbeddedResources.h"
 
+#include <BinaryData.h>
+
 namespace EmbeddedResources
 {
-    const char* getData (int, int& sizeInBytes)
+    const char* getData (int arrayNumber, int& sizeInBytes)
     {
-        // The generated pictures are not embedded yet.
         sizeInBytes = 0;
-        return nullptr;
+        auto* data = BinaryData::getNamedResource (arrayName (arrayNumber).toRawUTF8(), sizeInBytes);
+
+        if (data == nullptr)
+            sizeInBytes = 0;
+
+        return data;
     }
 
     juce::Image loadImage (int arrayNumber)
