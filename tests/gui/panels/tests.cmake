@@ -1,0 +1,8 @@
+target_sources(zorvalune_unit_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/editor_window_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/parameter_index_test.cpp)
+
+# Pictures of the whole editor land here, for people to look at.
+target_compile_definitions(zorvalune_unit_tests PRIVATE
+    ZORVALUNE_SNAPSHOT_DIR="${CMAKE_BINARY_DIR}/snapshots")
