@@ -38,6 +38,12 @@ struct LFO
         if ((double) phase > twoPi)
             phase = (float) ((double) phase - twoPi);
 
+        // Only an increment beyond a whole turn, a negative one or a broken
+        // one gets here; keep the phase a finite angle of one turn.
+        if (! ((double) phase <= twoPi && phase >= 0.0f))
+            phase = std::isfinite (phase) ? (float) (std::fmod ((double) phase, twoPi) + ((double) phase < 0.0 ? twoPi : 0.0))
+                                          : 0.0f;
+
         switch (waveform)
         {
             case sine:       return std::sin (phase) * a;

@@ -8,8 +8,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "audio_thread_log.h"
+#include "channel_chain.h"
 #include "channel_state.h"
+#include "coefficient_handoff.h"
 #include "filter_coefficients.h"
 #include "parameter_table.h"
 
@@ -27,8 +31,29 @@ public:
     static constexpr int NUM_PARAMETERS = parameter_table::numParameters;
     static constexpr int NUM_STEPS = 8;
 
+    // Blocks up to this length (or the host's announced maximum, if larger)
+    // find every buffer of the audio path already allocated.
+    static constexpr int minimumBlockCapacity = 4096;
+
     using filter_coefficients = ::filter_coefficients;
     using channelComprStateT = channel_state;
+
+    // The settings that setParameter writes for the audio path, as one block
+    // copies them: a coefficient set's `version` here counts how often it was
+    // rewritten since the previous block (0 = unchanged).
+    struct block_settings
+    {
+        float lfo1Hz = 1.0f, lfo2Hz = 1.0f;
+        int historyRingLength = 0;
+        filter_coefficients inputHighPassCoeffs, inputLowPassCoeffs, noiseFilterCoeffs, pitchLowPassCoeffs;
+    };
+
+    // One entry of the history ring: a level per row and rows of block samples.
+    struct ringbuf_data
+    {
+        std::vector<float> rms = std::vector<float> (16, 0.0f);
+        std::vector<float> samples = std::vector<float> (2048, 0.0f);
+    };
 
     ZorvaluneAudioProcessor();
     ~ZorvaluneAudioProcessor() override;
@@ -86,6 +111,11 @@ public:
     void calc_filter_coeffs (int type, float frequency, filter_coefficients& out);
     void enableMidiReceive();
 
+    //============================================================================== side chain between instances
+    // Fetches into ring row `row` the block that `slot` holds for one block
+    // before `time`; returns the link status.
+    int getReceivingSideChainData (juce::int64 time, int useHostTime, int slot, int row);
+
     //============================================================================== user presets
     juce::File getPresetDir (int local);
     juce::String getFullPathOfPreset (const juce::String& name);
@@ -104,6 +134,9 @@ public:
     // deleted by then.
     void postToMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task);
 
+    // Writes the audio thread's pending diagnostic lines now (message thread).
+    void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
+
     //============================================================================== fields
     float sampleRate = 48000.0f;
     int blockSize = 1024;
@@ -117,7 +150,8 @@ public:
     std::array<channelComprStateT, MAX_CHANNELS> channelStates;
     std::array<float, MAX_CHANNELS> channelWeights {};
 
-    filter_coefficients noiseFilterCoeffs, pitchLowPassCoeffs, inputHighPassCoeffs, inputLowPassCoeffs;
+    // Written by setParameter on any thread, copied by the block frame.
+    coefficient_handoff noiseFilterCoeffs, pitchLowPassCoeffs, inputHighPassCoeffs, inputLowPassCoeffs;
     juce::SmoothedValue<float> tapeRotationSmoother;
     std::atomic<float> tapeWobbleRate { 0.0f };
 
@@ -135,6 +169,19 @@ public:
     std::atomic<int> clipCount { 0 }, outputOverloadCount { 0 }, channelResetCount { 0 };
     std::atomic<int> processBlockCounter { 0 };
     int lastWatchdogBlockCount = 0;
+
+    // Block frame.
+    std::array<float, NUM_PARAMETERS> blockRawParameterValues {};
+    block_settings blockSettings;
+    int transportWasPlaying = 0;
+    juce::int64 lastBlockHostTime = 0;
+    juce::int64 stoppedSamplePosition = 0;
+
+    // History ring.
+    std::vector<ringbuf_data> historyRing;
+    int historyRingIndex = 0;
+    int historyRingLength = 0;
+    float sideChainPrevRms = 0.0f;
 
     // Step sequencer.
     float stepSnapshots[NUM_STEPS][NUM_PARAMETERS] {};
@@ -174,6 +221,41 @@ private:
     void recountChannels (int& outputChannels);
     void updateStepLength (int changedIndex);
     void tellHostAllParameterValues();
+    void reserveAudioMemory (int channels, int maximumBlockSize);
+
+    // Block frame (processor_block.cpp).
+    struct host_position { double bpm = 120.0; juce::int64 timeInSamples = 0; bool playing = false; };
+    host_position readHostPosition() const;
+    void takeParameterSnapshot();
+    void takeBlockSettings (bool consumeVersions);
+    void handleTransport (bool playing, int numSamples);
+    void startCoefficientRamps();
+    void updateChannelCounts (int mainBusChannels, int totalIn, int totalOut);
+    void fillChainBlockValues (const juce::AudioBuffer<float>& buffer, int numSamples, const ringbuf_data* entry);
+    void reportChainResults();
+
+    // Step sequencer clock (processor_sequencer.cpp).
+    void runSequencerStepClock (int numSamples);
+
+    // Side chain between instances (processor_sidechain.cpp).
+    void clearSideChainSlots();
+    void sendSideChainBlock (const juce::AudioBuffer<float>& buffer, int numSamples, juce::int64 time);
+
+    // History ring (processor_bypass.cpp).
+    ringbuf_data* setUpHistoryRing (int numSamples);
+    void advanceHistoryRing();
+    void measureSideChainLevel (const juce::AudioBuffer<float>& buffer, int numSamples, ringbuf_data* entry);
+
+    // The coefficient versions the block frame took last, in the order
+    // input high-pass, input low-pass, noise filter, clip low-pass.
+    std::array<std::uint64_t, 4> seenCoefficientVersions {};
+
+    chain_block_values chainValues;
+    chain_block_results chainResults;
+    chain_scratch chainScratch;
+    int preparedChannels = 0;
+    int preparedBlockCapacity = 0;
+    audio_thread_log audioThreadLog;
 
     std::atomic<bool> editorRefreshPending { false };
 

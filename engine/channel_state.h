@@ -5,13 +5,21 @@
 #include <random>
 
 #include "LFO.h"
+#include "delay_line.h"
+#include "fixed_ring.h"
 #include "smooth_IIR_filter.h"
+#include "summed_window.h"
 
 // The memory of one input channel's effect chain. The processor keeps 24 of
-// these inside itself for its whole life.
+// these inside itself for its whole life. Every window and delay line has a
+// fixed capacity reserved by prepare() on the message thread, so running the
+// chain never allocates.
 struct channel_state
 {
     static constexpr int gainGlideSamples = 4800;
+    static constexpr int clipWindowLength = 1024;
+    static constexpr int longestTapeDelay = 40000;
+    static constexpr float initialReleaseEnvelope = -144.0f;
 
     channel_state()
     {
@@ -19,9 +27,100 @@ struct channel_state
             g->reset (gainGlideSamples);
     }
 
+    // Room for the longest RMS window (2 s) and the longest tape delay that
+    // this rate allows, plus the wobble around it. Only grows; contents stay.
+    void prepare (double sampleRate)
+    {
+        const bool fresh = ! isPrepared();
+
+        rmsSquares.samples.reserve (rmsCapacityFor (sampleRate));
+        clipInWindow.samples.reserve (clipWindowLength + 1);
+        clipOutWindow.samples.reserve (clipWindowLength + 1);
+        pitchHistory.reserve (tapeCapacityFor (sampleRate));
+        dryDelay.reserve (tapeCapacityFor (sampleRate));
+
+        if (fresh)
+        {
+            // A new state holds one silent sample in each window and in the tape.
+            rmsSquares.push_back (0.0f);
+            clipInWindow.push_back (0.0f);
+            clipOutWindow.push_back (0.0f);
+            pitchHistory.push_back (0.0f);
+        }
+    }
+
+    bool isPrepared() const noexcept { return pitchHistory.capacity() > 0; }
+
+    static int rmsCapacityFor (double sampleRate) noexcept
+    {
+        return (int) (2.0 * sampleRate) + 2;
+    }
+
+    static int tapeCapacityFor (double sampleRate) noexcept
+    {
+        // The delay is at most 4 % of a 0.1 Hz wobble period, and never above
+        // 40000 samples; the wobble swings about a third of that around it.
+        const double longest = juce::jmin ((double) longestTapeDelay, 0.4 * sampleRate);
+        return (int) (1.5 * longest) + 8192;
+    }
+
+    // Silences the history at a transport start: windows and tape keep their
+    // sizes (so the delay keeps its length and read position) with zero content;
+    // oscillators and envelopes start again. Filters, gains, the tape position
+    // fields and the dry delay are left alone.
+    void reset() noexcept
+    {
+        rmsSquares.zero();
+        clipInWindow.zero();
+        clipOutWindow.zero();
+        pitchHistory.fill (0.0f);
+        sampleHoldCounter = 0;
+        sampleHoldValue = 0.0f;
+        lfo1.phase = 0.0f;
+        lfo2.phase = 0.0f;
+        tapeLfo.phase = 0.0f;
+        releaseCounter = 0;
+        releaseEnvelope = initialReleaseEnvelope;
+        releaseStep = 0.0f;
+    }
+
+    // After a non-finite value got into the chain: flush every filter and
+    // delay line so the channel works again from the next sample on.
+    void recoverFromNonFinite() noexcept
+    {
+        reset();
+        dryDelay.zero();
+        pitchReadFraction = 0.0f;
+        pitchRate = 1.0f;
+
+        for (auto* f : { &noiseFilter, &noiseLowCut, &inputHighPass, &inputLowPass,
+                         &pitchLowPass[0], &pitchLowPass[1], &pitchLowPass[2] })
+            f->clearState();
+    }
+
+    summed_window<false> rmsSquares;     // squares of the working samples (noise detector)
+    summed_window<true> clipInWindow;    // the last samples entering the clip stage
+    summed_window<true> clipOutWindow;   // the last samples after its hard clip
+    fixed_ring<float> pitchHistory;      // the tape delay line
+    delay_line dryDelay;                 // the dry signal, read as late as the tape
+
+    float tapeDepthRatio = 1.02f;
+    int PitchNrSamples = 1024;
+    float pitchRate = 1.0f;
+    float pitchReadFraction = 0.0f;
+    int curPitchHistStartIndx = 0;
+    int dryDelaySamples = 0;             // how late the dry signal is read
+
+    int sampleHoldCounter = 0;
+    float sampleHoldValue = 0.0f;
+
     LFO lfo1, lfo2;
     std::mt19937 noiseRng { 5489u };
     LFO tapeLfo;
+
+    int releaseCounter = 0;
+    float releaseEnvelope = initialReleaseEnvelope;
+    float releaseStep = 0.0f;
 
     smooth_IIR_filter noiseFilter;
     smooth_IIR_filter noiseLowCut;

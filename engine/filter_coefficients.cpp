@@ -1,5 +1,6 @@
 #include "filter_coefficients.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -17,8 +18,14 @@ namespace
     }
 }
 
+double butterworth::highestDesignFrequency (double sampleRate) noexcept
+{
+    return 0.49 * sampleRate;
+}
+
 void butterworth::lowPass (double frequency, double sampleRate, filter_coefficients& out) noexcept
 {
+    frequency = std::min (frequency, highestDesignFrequency (sampleRate));
     const double c = 1.0 / std::tan (pi * frequency / sampleRate);
     const double n = 1.0 / (1.0 + sqrt2 * c + c * c);
     store (out, n, 2.0 * n, n, 2.0 * (1.0 - c * c) * n, (1.0 - sqrt2 * c + c * c) * n);
@@ -26,6 +33,7 @@ void butterworth::lowPass (double frequency, double sampleRate, filter_coefficie
 
 void butterworth::highPass (double frequency, double sampleRate, filter_coefficients& out) noexcept
 {
+    frequency = std::min (frequency, highestDesignFrequency (sampleRate));
     const double k = std::tan (pi * frequency / sampleRate);
     const double n = 1.0 / (1.0 + sqrt2 * k + k * k);
     store (out, n, -2.0 * n, n, 2.0 * (k * k - 1.0) * n, (1.0 - sqrt2 * k + k * k) * n);

@@ -11,6 +11,10 @@ struct filter_coefficients
 
 namespace butterworth
 {
+    // Bilinear designs are only stable below Nyquist; a requested frequency at
+    // or above this (20 kHz at a 32 kHz rate, say) is designed here instead.
+    double highestDesignFrequency (double sampleRate) noexcept;
+
     // Second-order Butterworth designs by the bilinear transform, computed in
     // double precision and stored as floats. The version is left to the caller.
     void lowPass  (double frequency, double sampleRate, filter_coefficients& out) noexcept;

@@ -1,19 +1,368 @@
 #include "PluginProcessor.h"
 
-// The block frame. For now every processed channel passes through unchanged
-// and surplus outputs are cleared.
+#include "safe_convert.h"
+
+#include <cmath>
+
+using namespace parameter_table;
+
+namespace
+{
+    int mainInputBusChannels (const juce::AudioProcessor& p)
+    {
+        const auto* bus = p.getBus (true, 0);
+        return bus != nullptr ? bus->getNumberOfChannels() : 0;
+    }
+
+    // Which filters of a channel follow which coefficient set, and when a
+    // rewritten set is ramped in: only while its filter is switched on.
+    struct filter_run { smooth_IIR_filter* first; int sections; };
+
+    struct coefficient_ramp
+    {
+        int parameter;
+        bool onWhileAboveZero;   // otherwise: on while below 1
+        filter_coefficients ZorvaluneAudioProcessor::block_settings::* set;
+        filter_run (*filtersOf) (channel_state&);
+    };
+
+    using settings = ZorvaluneAudioProcessor::block_settings;
+
+    const coefficient_ramp coefficientRamps[] =
+    {
+        { inHighPassFreq,   true,  &settings::inputHighPassCoeffs, [] (channel_state& s) { return filter_run { &s.inputHighPass, 1 }; } },
+        { inLowPassFreq,    false, &settings::inputLowPassCoeffs,  [] (channel_state& s) { return filter_run { &s.inputLowPass, 1 }; } },
+        { noiseFilterFreq,  false, &settings::noiseFilterCoeffs,   [] (channel_state& s) { return filter_run { &s.noiseFilter, 1 }; } },
+        { pitchLowPassFreq, false, &settings::pitchLowPassCoeffs,  [] (channel_state& s) { return filter_run { s.pitchLowPass, 3 }; } },
+    };
+}
+
+//==============================================================================
 void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
     const juce::ScopedNoDenormals noDenormals;
     ++processBlockCounter;
 
-    const int inputs = juce::jmin (getMainBusNumInputChannels(), MAX_CHANNELS);
+    const auto position = readHostPosition();
 
-    for (int channel = inputs; channel < buffer.getNumChannels(); ++channel)
-        if (channel < getTotalNumOutputChannels())
-            buffer.clear (channel, 0, buffer.getNumSamples());
+    if (getPlayHead() != nullptr)
+        hostBpm = (float) position.bpm;
+
+    const int n = buffer.getNumSamples();
+
+    if (n <= 0)
+        return;
+
+    if (n != blockSize)
+    {
+        audioThreadLog.post ({ audio_thread_log::line::blockSizeChanged, n, blockSize, mod1Source.load() });
+        blockSize = n;
+    }
+
+    const int mainBusChannels = mainInputBusChannels (*this);
+    const int totalIn = getTotalNumInputChannels();
+    const int totalOut = getTotalNumOutputChannels();
+
+    takeParameterSnapshot();
+    takeBlockSettings (true);
+
+    if (blockParameterValues[tapeRotation] != tapeRotationSmoother.getTargetValue())
+        tapeRotationSmoother.setTargetValue (blockParameterValues[tapeRotation]);
+
+    handleTransport (position.playing, n);
+    runSequencerStepClock (n);
+
+    // A jump on the timeline (forwards by more than a block and a half, or
+    // backwards) makes every side-chain block stale.
+    if ((double) (position.timeInSamples - lastBlockHostTime) > 1.5 * n || position.timeInSamples < lastBlockHostTime)
+        clearSideChainSlots();
+
+    lastBlockHostTime = position.timeInSamples;
+
+    startCoefficientRamps();
+
+    for (int c = mainBusChannels; c < juce::jmin (totalOut, buffer.getNumChannels()); ++c)
+        buffer.clear (c, 0, n);
+
+    updateChannelCounts (mainBusChannels, totalIn, totalOut);
+    const int numProcessed = juce::jmin (mainBusChannels, MAX_CHANNELS);
+
+    // An instance that sends its side chain passes its audio through.
+    if (mod1Source.load() == 6 && side_chan_mod1.load() >= 0)
+    {
+        sendSideChainBlock (buffer, n, position.playing ? position.timeInSamples : stoppedSamplePosition);
+        return;
+    }
+
+    auto* entry = setUpHistoryRing (n);
+
+    if (mod1Source.load() == 7 && side_chan_mod1.load() >= 0)
+        mod1LinkStatus = getReceivingSideChainData (position.timeInSamples, position.playing ? 1 : 0,
+                                                    side_chan_mod1.load(), totalInputChannels + 2);
+
+    if (mod2Source.load() == 7 && side_chan_mod2.load() >= 0)
+        mod2LinkStatus = getReceivingSideChainData (position.timeInSamples, position.playing ? 1 : 0,
+                                                    side_chan_mod2.load(), totalInputChannels + 3);
+
+    advanceHistoryRing();
+    measureSideChainLevel (buffer, n, entry);
+    fillChainBlockValues (buffer, n, entry);
+
+    if (blockParameterValues[noiseRelease] != prevBlockParameterValues[noiseRelease])
+        for (auto& state : channelStates)
+            state.releaseEnvelope = channel_state::initialReleaseEnvelope;
+
+    chainResults = {};
+
+    for (int c = 0; c < numProcessed; ++c)
+    {
+        float* samples = c < buffer.getNumChannels() ? buffer.getWritePointer (c) : nullptr;
+        runChannelChain (channelStates[(size_t) c], chainValues, c == 0, samples, samples, chainScratch, chainResults);
+    }
+
+    reportChainResults();
+
+    // Outputs beyond the processed channels carry the last processed one.
+    if (totalOut > 2 && numProcessed >= 1 && numProcessed < totalOut && mainBusChannels < MAX_CHANNELS)
+        for (int c = numProcessed; c < juce::jmin (totalOut, MAX_CHANNELS, buffer.getNumChannels()); ++c)
+            buffer.copyFrom (c, 0, buffer, numProcessed - 1, 0, n);
 }
 
-void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+//==============================================================================
+ZorvaluneAudioProcessor::host_position ZorvaluneAudioProcessor::readHostPosition() const
 {
+    host_position p;
+
+    if (auto* head = getPlayHead())
+    {
+        if (const auto info = head->getPosition())
+        {
+            p.bpm = info->getBpm().orFallback (120.0);
+            p.timeInSamples = info->getTimeInSamples().orFallback (0);
+            p.playing = info->getIsPlaying();
+        }
+    }
+
+    return p;
+}
+
+void ZorvaluneAudioProcessor::takeParameterSnapshot()
+{
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+    {
+        const auto index = (size_t) i;
+        blockRawParameterValues[index] = parameterValues[index].load();
+        const float v = getParameterValue (i);
+        prevBlockParameterValues[index] = blockParameterValues[index];
+        blockParameterValues[index] = v;
+    }
+}
+
+// Copies the settings that setParameter publishes. With `consumeVersions` the
+// versions taken now count as seen, so the next block reports only newer
+// rewrites; without it (bypassed blocks) they stay pending.
+void ZorvaluneAudioProcessor::takeBlockSettings (bool consumeVersions)
+{
+    blockSettings.lfo1Hz = lfo1Hz.load();
+    blockSettings.lfo2Hz = lfo2Hz.load();
+    blockSettings.historyRingLength = historyRingLength;
+
+    const std::pair<coefficient_handoff*, filter_coefficients*> sets[] =
+    {
+        { &inputHighPassCoeffs, &blockSettings.inputHighPassCoeffs },
+        { &inputLowPassCoeffs,  &blockSettings.inputLowPassCoeffs },
+        { &noiseFilterCoeffs,   &blockSettings.noiseFilterCoeffs },
+        { &pitchLowPassCoeffs,  &blockSettings.pitchLowPassCoeffs },
+    };
+
+    for (size_t k = 0; k < seenCoefficientVersions.size(); ++k)
+    {
+        auto& [live, copy] = sets[k];
+        filter_coefficients c;
+        std::uint64_t version = 0;
+
+        if (! live->tryRead (c, version))
+        {
+            // A writer is busy right now: keep the last copy and look again next block.
+            copy->version = 0;
+            continue;
+        }
+
+        c.version = (int) juce::jmin<std::uint64_t> (version - seenCoefficientVersions[k], 0x7fffffff);
+        *copy = c;
+
+        if (consumeVersions)
+            seenCoefficientVersions[k] = version;
+    }
+}
+
+void ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
+{
+    if (playing && transportWasPlaying == 0)
+    {
+        clipCount = 0;
+
+        for (auto& state : channelStates)
+        {
+            state.reset();
+
+            for (auto* filter : { &state.inputHighPass, &state.inputLowPass, &state.noiseFilter, &state.noiseLowCut })
+                filter->clearState();
+
+            state.curPitchHistStartIndx = state.pitchHistory.size() - state.PitchNrSamples;
+        }
+
+        sideChainPrevRms = 0.0f;
+        ++channelResetCount;
+        clearSideChainSlots();
+
+        // The sequence starts again from its first step; this block glides nothing.
+        stepSampleCounter = stepLengthSamples.load();
+        currentStep = 7;
+        prevBlockParameterValues = blockParameterValues;
+        sequencerOn (2);
+    }
+    else if (! playing)
+    {
+        stoppedSamplePosition += numSamples;
+
+        if (transportWasPlaying == 1)
+        {
+            stoppedSamplePosition = 0;
+
+            if (blockParameterValues[seqMode] == 2.0f)
+                sequencerRunning = 0;
+        }
+    }
+
+    transportWasPlaying = playing ? 1 : 0;
+}
+
+void ZorvaluneAudioProcessor::startCoefficientRamps()
+{
+    for (const auto& ramp : coefficientRamps)
+    {
+        const float raw = blockRawParameterValues[(size_t) ramp.parameter];
+        auto& set = blockSettings.*(ramp.set);
+
+        if (! (ramp.onWhileAboveZero ? raw > 0.0f : raw < 1.0f) || set.version == 0)
+            continue;
+
+        set.version = 0;
+
+        for (auto& state : channelStates)
+        {
+            const auto filters = ramp.filtersOf (state);
+
+            for (int s = 0; s < filters.sections; ++s)
+                filters.first[s].startRamp (set);
+        }
+    }
+}
+
+void ZorvaluneAudioProcessor::updateChannelCounts (int mainBusChannels, int totalIn, int totalOut)
+{
+    if (totalIn > MAX_CHANNELS)
+    {
+        audioThreadLog.post ({ audio_thread_log::line::channelsClamped, mainInputChannels, totalInputChannels });
+        totalIn = MAX_CHANNELS;
+    }
+
+    const int numProcessed = juce::jmin (mainBusChannels, MAX_CHANNELS);
+
+    if (numProcessed != mainInputChannels || totalIn != totalInputChannels)
+    {
+        mainInputChannels = numProcessed;
+        totalInputChannels = totalIn;
+        audioThreadLog.post ({ audio_thread_log::line::channelsChanged, numProcessed, totalIn, totalOut });
+    }
+}
+
+void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<float>& buffer, int numSamples,
+                                                    const ringbuf_data* entry)
+{
+    auto& v = chainValues;
+    const auto live = [this] (int i) { return parameterValues[(size_t) i].load(); };
+
+    v.numSamples = numSamples;
+    v.sampleRate = sampleRate;
+    v.raw = blockRawParameterValues.data();
+    v.value = blockParameterValues.data();
+    v.prevValue = prevBlockParameterValues.data();
+
+    v.liveDryWet = live (dryWet);
+    v.liveRmsTime = live (rmsTime);
+    v.liveNoiseOn = live (noiseOn) > 0.5f;
+    v.liveSrReduc = live (srReduc);
+    v.liveSlewRate = live (slewRate);
+
+    v.sideGain1 = std::pow (10.0f, live (sideGain1) * 60.0f / 20.0f);
+    v.sideGain2 = std::pow (10.0f, live (sideGain2) * 60.0f / 20.0f);
+    v.bits = juce::jlimit (0, 24, truncToInt (live (nrBits) * 24.0f + 0.5f));
+    v.bitMask = 0xffffffffu << (24 - v.bits);
+
+    const float saturationRaw = blockRawParameterValues[saturation];
+    v.drive = saturationRaw > 0.0f ? saturationRaw * 30.0f + 1.0f : 0.0f;
+    v.tanhDrive = saturationRaw > 0.0f ? std::tanh (v.drive) : 0.0f;
+
+    v.releaseSamples = blockParameterValues[noiseRelease] * sampleRate / 1000.0f;
+    v.tapeRate = tapeRotationSmoother.getNextValue();
+
+    const float noiseFrequency = live (noiseFilterFreq) * 20000.0f;
+    v.noiseFilterOn = noiseFrequency >= 50.0f && noiseFrequency < 20000.0f;
+    v.noiseLowCutOn = live (noiseLowcutOn) > 0.5f;
+    v.noiseMinAmountChanged = blockParameterValues[noiseMinAmount] != prevBlockParameterValues[noiseMinAmount];
+
+    v.mod1Source = mod1Source.load();
+    v.mod2Source = mod2Source.load();
+    v.mod1Destination = mod1Destination.load();
+    v.mod2Destination = mod2Destination.load();
+    v.lfo1Hz = blockSettings.lfo1Hz;
+    v.lfo2Hz = blockSettings.lfo2Hz;
+
+    const bool hasSideChain = mainInputChannels < totalInputChannels && mainInputChannels < buffer.getNumChannels();
+    v.sideChainInput = hasSideChain ? buffer.getReadPointer (mainInputChannels) : nullptr;
+    v.sideChainPrevLevel = sideChainPrevRms;
+    v.sideChainLevel = entry != nullptr && (size_t) mainInputChannels < entry->rms.size()
+                         ? entry->rms[(size_t) mainInputChannels] : 0.0f;
+
+    // The rows of the history-ring entry that hold what each slot received.
+    const auto receivedRow = [&] (int source, int row) -> const float*
+    {
+        if (source != 7 || entry == nullptr)
+            return nullptr;
+
+        const auto end = (size_t) (row + 1) * (size_t) numSamples;
+        return end <= entry->samples.size() ? entry->samples.data() + (size_t) row * (size_t) numSamples : nullptr;
+    };
+
+    v.receivedRow1 = receivedRow (v.mod1Source, totalInputChannels + 2);
+    v.receivedRow2 = receivedRow (v.mod2Source, totalInputChannels + 3);
+}
+
+void ZorvaluneAudioProcessor::reportChainResults()
+{
+    const auto& r = chainResults;
+
+    if (r.clipped != 0)
+        clipCount.fetch_add (r.clipped, std::memory_order_relaxed);
+
+    if (r.overloaded != 0)
+        outputOverloadCount.fetch_add (r.overloaded, std::memory_order_relaxed);
+
+    if (r.modDisplayWritten)
+    {
+        mod1DisplayValue.store (r.mod1Display, std::memory_order_relaxed);
+        mod2DisplayValue.store (r.mod2Display, std::memory_order_relaxed);
+    }
+
+    if (r.tapeWobbleRateWritten)
+        tapeWobbleRate.store (r.tapeWobbleRate, std::memory_order_relaxed);
+
+    if (r.readIndexBelowZero != 0)
+        audioThreadLog.post ({ audio_thread_log::line::tapeIndexBelowZero, r.belowIndex, r.belowSize });
+
+    if (r.readIndexBeyondEnd != 0)
+        audioThreadLog.post ({ audio_thread_log::line::tapeIndexBeyondEnd, r.beyondIndex, r.beyondSize,
+                               r.beyondDelta, r.beyondLength, r.beyondLfoHz });
 }

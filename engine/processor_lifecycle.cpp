@@ -75,6 +75,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     channelWeights.fill (1.0f);
 
     applyNoiseLowCut();
+    audioThreadLog.startFlushing();
 }
 
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
@@ -136,8 +137,36 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
     tapeRotationSmoother.reset ((int) std::floor (sampleRate / (float) blockSize * 0.3f));
     tapeRotationSmoother.setCurrentAndTargetValue (tapeRotationSmoother.getTargetValue());
 
+    reserveAudioMemory (mainInputChannels, blockSize);
+
     platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",
                                           mainInputChannels, outputChannels, totalInputChannels);
+}
+
+// Everything the audio thread writes into is sized here, so that processBlock
+// never allocates: the channel states in use, and the history ring's rows for
+// every channel plus the side-chain rows at the largest block we expect.
+void ZorvaluneAudioProcessor::reserveAudioMemory (int channels, int maximumBlockSize)
+{
+    preparedChannels = juce::jlimit (0, MAX_CHANNELS, juce::jmax (preparedChannels, channels));
+
+    for (int c = 0; c < preparedChannels; ++c)
+        channelStates[(size_t) c].prepare (sampleRate);
+
+    preparedBlockCapacity = juce::jmax (preparedBlockCapacity, maximumBlockSize, minimumBlockCapacity);
+    const auto rows = (size_t) (MAX_CHANNELS + 4);
+
+    while ((int) historyRing.size() < historyRingLength + 1)
+        historyRing.emplace_back();
+
+    for (auto& entry : historyRing)
+    {
+        if (entry.rms.size() < rows)
+            entry.rms.resize (rows, 0.0f);
+
+        if (entry.samples.size() < rows * (size_t) preparedBlockCapacity)
+            entry.samples.resize (rows * (size_t) preparedBlockCapacity, 0.0f);
+    }
 }
 
 void ZorvaluneAudioProcessor::numChannelsChanged()

@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "../presets/factory_presets.h"
+#include "safe_convert.h"
 
 #include <cmath>
 
@@ -11,7 +12,7 @@ namespace
     bool isValidIndex (int index) { return index >= 0 && index < numParameters; }
 
     // trunc(v x 100 + 0.5): the code a source or destination parameter holds.
-    int codeOf (float v) { return (int) (v * 100.0f + 0.5f); }
+    int codeOf (float v) { return truncToInt (v * 100.0f + 0.5f); }
 
     constexpr int lfoWaveformForSource[] = { 0, 2, 3, 4, 7 };
 }
@@ -96,22 +97,31 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
         case noiseFilterFreq:
         case noiseFilterType:
         case noiseFilterQ:
-            calc_filter_coeffs ((int) (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, noiseFilterCoeffs);
+            noiseFilterCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                calc_filter_coeffs (truncToInt (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, c);
+            });
             break;
 
         case pitchLowPassFreq:
-            butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, pitchLowPassCoeffs);
-            ++pitchLowPassCoeffs.version;
+            pitchLowPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, c);
+            });
             break;
 
         case inHighPassFreq:
-            butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, inputHighPassCoeffs);
-            ++inputHighPassCoeffs.version;
+            inputHighPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, c);
+            });
             break;
 
         case inLowPassFreq:
-            butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, inputLowPassCoeffs);
-            ++inputLowPassCoeffs.version;
+            inputLowPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, c);
+            });
             break;
 
         case tapeRotation:
@@ -207,7 +217,8 @@ void ZorvaluneAudioProcessor::calc_filter_coeffs (int type, float frequency, fil
     if (q <= 0.01f)
         q = 0.1f;
 
-    const double f = juce::jlimit (50.0, 20000.0, (double) frequency);
+    const double f = juce::jmin (juce::jlimit (50.0, 20000.0, (double) frequency),
+                                 butterworth::highestDesignFrequency (sampleRate));
     const double w = pi * f / (double) sampleRate;
     const double qd = q;
 
@@ -275,7 +286,7 @@ void ZorvaluneAudioProcessor::setMod2Source (int code) { selectSource (*this, 2,
 //============================================================================== sequencer timing
 void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
 {
-    const int key = (int) (parameterValues[seqNrBars].load() * 100.0f + 0.5f);
+    const int key = truncToInt (parameterValues[seqNrBars].load() * 100.0f + 0.5f);
     const auto it = sBeatFractions.find (key);
     const float beats = it != sBeatFractions.end() ? it->second : 0.0f;
     float bpm = parameterValues[seqBpm].load() * 1000.0f;
@@ -292,7 +303,7 @@ void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
     const float samples = b * sampleRate * 60.0f / bpm;
 
     // A huge tempo or a tiny one must not overflow the counter.
-    stepLengthSamples = (int) juce::jlimit (1.0f, 2.0e9f, samples);
+    stepLengthSamples = juce::jlimit (1, 2000000000, truncToInt (samples));
 }
 
 void ZorvaluneAudioProcessor::sequencerOn (int how)
@@ -325,7 +336,7 @@ void ZorvaluneAudioProcessor::sequencerOn (int how)
             state[0] = 0;
     }
 
-    const bool step0Valid = (int) (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
+    const bool step0Valid = truncToInt (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
 
     if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
         for (int i = 0; i <= sideGain2; ++i)

@@ -129,32 +129,32 @@ TEST (ParameterEffects, OutOfRangeIndexChangesNothing)
 TEST (ParameterEffects, ButterworthSetsForTheInputAndPitchFilters)
 {
     ZorvaluneAudioProcessor p;
-    const int noiseVersion = p.noiseFilterCoeffs.version;
-    const int pitchVersion = p.pitchLowPassCoeffs.version;
+    const auto noiseVersion = p.noiseFilterCoeffs.version();
+    const auto pitchVersion = p.pitchLowPassCoeffs.version();
 
     p.setParameter (19, 0.3f);
-    expectSameCoefficients (p.pitchLowPassCoeffs, expectedButterworth (true, 0.3f * 20000.0, 48000.0));
-    EXPECT_EQ (p.pitchLowPassCoeffs.version, pitchVersion + 1);
-    EXPECT_EQ (p.noiseFilterCoeffs.version, noiseVersion);
+    expectSameCoefficients (p.pitchLowPassCoeffs.read(), expectedButterworth (true, 0.3f * 20000.0, 48000.0));
+    EXPECT_EQ (p.pitchLowPassCoeffs.version(), pitchVersion + 1);
+    EXPECT_EQ (p.noiseFilterCoeffs.version(), noiseVersion);
 
     p.setParameter (37, 0.5f);
-    expectSameCoefficients (p.inputLowPassCoeffs, expectedButterworth (true, 10000.0, 48000.0));
+    expectSameCoefficients (p.inputLowPassCoeffs.read(), expectedButterworth (true, 10000.0, 48000.0));
 
     p.setParameter (35, 0.0f);   // clamped up to 50 Hz
-    expectSameCoefficients (p.inputHighPassCoeffs, expectedButterworth (false, 50.0, 48000.0));
+    expectSameCoefficients (p.inputHighPassCoeffs.read(), expectedButterworth (false, 50.0, 48000.0));
 
     p.setParameter (35, 1.0f);   // 20 kHz
-    expectSameCoefficients (p.inputHighPassCoeffs, expectedButterworth (false, 20000.0, 48000.0));
+    expectSameCoefficients (p.inputHighPassCoeffs.read(), expectedButterworth (false, 20000.0, 48000.0));
 }
 
 TEST (ParameterEffects, NoiseFilterTypeTruncates)
 {
     ZorvaluneAudioProcessor p;
     p.setParameter (14, 0.25f);   // trunc(2.5) = 2: high-pass at 4 kHz
-    expectSameCoefficients (p.noiseFilterCoeffs, expectedButterworth (false, 4000.0, 48000.0));
+    expectSameCoefficients (p.noiseFilterCoeffs.read(), expectedButterworth (false, 4000.0, 48000.0));
 
     p.setParameter (14, 0.1f);
-    expectSameCoefficients (p.noiseFilterCoeffs, expectedButterworth (true, 4000.0, 48000.0));
+    expectSameCoefficients (p.noiseFilterCoeffs.read(), expectedButterworth (true, 4000.0, 48000.0));
 }
 
 TEST (ParameterEffects, ModulationCodesAndRates)

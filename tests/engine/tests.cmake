@@ -1,3 +1,4 @@
 target_sources(zorvalune_unit_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/processor_lifecycle_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/parameters_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/parameters_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/signal_chain_test.cpp)

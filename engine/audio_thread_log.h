@@ -1,0 +1,60 @@
+#pragma once
+
+#include <juce_events/juce_events.h>
+
+#include <array>
+#include <atomic>
+
+// Diagnostic lines of the audio thread. Writing a log or standard output from
+// there could block, so the audio thread only drops a fixed-size record into a
+// preallocated single-producer queue; the message thread writes the lines
+// every half second (and whenever flush() is called). A line that repeats
+// block after block is written once per flush.
+class audio_thread_log : private juce::Timer
+{
+public:
+    enum class line
+    {
+        blockSizeChanged,      // new size, old size, modulation source 1
+        channelsClamped,       // stored main channels, stored total channels
+        channelsChanged,       // main channels, total channels, output channels
+        tapeIndexBelowZero,    // index, line size
+        tapeIndexBeyondEnd     // index, line size, index step, delay length; LFO rate
+    };
+
+    struct record
+    {
+        line kind = line::blockSizeChanged;
+        int a = 0, b = 0, c = 0, d = 0;
+        float f = 0.0f;
+
+        bool operator== (const record& o) const noexcept
+        {
+            return kind == o.kind && a == o.a && b == o.b && c == o.c && d == o.d && f == o.f;
+        }
+    };
+
+    audio_thread_log() = default;
+    ~audio_thread_log() override { stopTimer(); }
+
+    // Message thread.
+    void startFlushing() { startTimer (500); }
+
+    // Audio thread only (one producer). Never blocks, never allocates; a record
+    // that finds the queue full is counted and dropped.
+    void post (const record& r) noexcept;
+
+    // Message thread: writes every record posted so far.
+    void flush();
+
+    int droppedRecords() const noexcept { return dropped.load(); }
+
+private:
+    void timerCallback() override { flush(); }
+    static void write (const record& r);
+
+    static constexpr unsigned capacity = 64;
+    std::array<record, capacity> records;
+    std::atomic<unsigned> written { 0 }, read { 0 };
+    std::atomic<int> dropped { 0 };
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "channel_state.h"
+#include "parameter_table.h"
+
+// What every channel of one block shares: the parameter snapshot, the values
+// derived from it once per block, the modulation routing and the side-chain
+// signals. The block frame fills it before the channel loop.
+struct chain_block_values
+{
+    int numSamples = 0;
+    float sampleRate = 48000.0f;
+
+    const float* raw = nullptr;         // normalised snapshot of this block
+    const float* value = nullptr;       // the same in plug-in units
+    const float* prevValue = nullptr;   // plug-in units of the previous block
+
+    // Read from the live parameters once per block.
+    float liveDryWet = 1.0f;
+    float liveRmsTime = 0.05f;
+    bool liveNoiseOn = false;
+    float liveSrReduc = 0.01f;
+    float liveSlewRate = 0.04f;
+
+    float sideGain1 = 1.0f, sideGain2 = 1.0f;
+    int bits = 24;
+    std::uint32_t bitMask = 0xffffffffu;
+    float drive = 0.0f, tanhDrive = 0.0f;
+    float releaseSamples = 0.0f;
+    float tapeRate = 0.0f;
+    bool noiseFilterOn = false;
+    bool noiseLowCutOn = false;
+    bool noiseMinAmountChanged = false;
+
+    int mod1Source = 0, mod2Source = 0;
+    int mod1Destination = 0, mod2Destination = 0;
+    float lfo1Hz = 1.0f, lfo2Hz = 1.0f;
+
+    const float* sideChainInput = nullptr;     // null: no side-chain channel in this block
+    float sideChainLevel = 0.0f, sideChainPrevLevel = 0.0f;
+    const float* receivedRow1 = nullptr;       // side chain received for each slot, or null
+    const float* receivedRow2 = nullptr;
+};
+
+// What the channels of one block report back to the frame.
+struct chain_block_results
+{
+    int clipped = 0;           // samples clipped in the clip stage
+    int overloaded = 0;        // output samples clipped
+    float mod1Display = 0.0f, mod2Display = 0.0f;
+    bool modDisplayWritten = false;
+    float tapeWobbleRate = 0.0f;
+    bool tapeWobbleRateWritten = false;
+    int recoveries = 0;        // channels flushed after a non-finite value
+
+    // Read positions outside the tape line, corrected (the last of each kind).
+    int readIndexBelowZero = 0;
+    int belowIndex = 0, belowSize = 0;
+    int readIndexBeyondEnd = 0;
+    int beyondIndex = 0, beyondSize = 0, beyondDelta = 0, beyondLength = 0;
+    float beyondLfoHz = 0.0f;
+};
+
+// Working memory of the chain, shared by the channels (they run one after the
+// other). The chain works through a block in pieces of this many samples.
+struct chain_scratch
+{
+    static constexpr int length = 256;
+
+    std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, noiseGain, noiseShare, noise, lowPass;
+    std::array<int, length> noiseAt, lowPassAt;
+};
+
+// Runs one channel's effect chain over n samples. `in` and `out` may be the
+// same memory; `in` is overwritten with the gained (and possibly held) input.
+// Channel 0 also reports the modulated tape wobble rate.
+void runChannelChain (channel_state& state, const chain_block_values& block, bool firstChannel,
+                      float* in, float* out, chain_scratch& scratch, chain_block_results& results) noexcept;

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "fixed_ring.h"
+
+// A sliding window of samples with a running sum, kept in double precision so
+// that adding and removing one element per sample matches re-summing the whole
+// window within float rounding. With `squares` the sum is of the squared
+// elements (the clip windows); otherwise of the elements themselves (the RMS
+// window, which stores squares already).
+template <bool squares>
+struct summed_window
+{
+    fixed_ring<float> samples;
+    double sum = 0.0;
+
+    static double contribution (float v) noexcept { return squares ? (double) v * (double) v : (double) v; }
+
+    int size() const noexcept { return samples.size(); }
+
+    // When the window is full the oldest element makes room first.
+    void push_back (float v) noexcept
+    {
+        if (samples.full())
+            pop_front();
+
+        samples.push_back (v);
+        sum += contribution (v);
+    }
+
+    void pop_front() noexcept
+    {
+        sum -= contribution (samples.front());
+        samples.pop_front();
+    }
+
+    // Keeps the oldest `newSize` elements.
+    void truncate (int newSize) noexcept
+    {
+        while (samples.size() > newSize)
+        {
+            sum -= contribution (samples.back());
+            samples.truncate (samples.size() - 1);
+        }
+    }
+
+    // Every element becomes 0, the size stays.
+    void zero() noexcept
+    {
+        samples.fill (0.0f);
+        sum = 0.0;
+    }
+
+    double resummed() const noexcept
+    {
+        double total = 0.0;
+
+        for (int i = 0; i < samples.size(); ++i)
+            total += contribution (samples[i]);
+
+        return total;
+    }
+};
