@@ -1,14 +1,11 @@
 #include "TextEditPanel.h"
 
+#include "LabelFonts.h"
+
 namespace
 {
     constexpr int designWidth = 350;
     constexpr int designHeight = 100;
-
-    juce::Font regularFont (float height)
-    {
-        return juce::Font (height, juce::Font::plain).withTypefaceStyle ("Regular");
-    }
 
     std::unique_ptr<juce::TextButton> makeButton (TextEditPanel& panel, const juce::String& text)
     {
@@ -39,7 +36,7 @@ TextEditPanel::TextEditPanel()
 
     iCloudStatusLabel = std::make_unique<juce::Label> ("new label", juce::translate ("iCloud enabled"));
     addAndMakeVisible (iCloudStatusLabel.get());
-    iCloudStatusLabel->setFont (regularFont (14.0f));
+    iCloudStatusLabel->setFont (LabelFonts::regular (14.0f));
     iCloudStatusLabel->setJustificationType (juce::Justification::centredLeft);
     iCloudStatusLabel->setEditable (false, false, false);
     iCloudStatusLabel->setColour (juce::TextEditor::textColourId, juce::Colours::black);
@@ -47,9 +44,7 @@ TextEditPanel::TextEditPanel()
 
     setSize (designWidth, designHeight);
 
-    for (auto* child : getChildren())
-        if (auto* label = dynamic_cast<juce::Label*> (child))
-            labelFontHeights[label] = label->getFont().getHeight();
+    LabelFonts::recordDesignHeights (*this, labelFontHeights);
 }
 
 TextEditPanel::~TextEditPanel()
@@ -89,29 +84,8 @@ void TextEditPanel::resized()
 
     // Fonts shrink with the panel but never grow above their design heights.
     const bool atLeastDesignSize = getWidth() >= designWidth && getHeight() >= designHeight;
-    const float k = juce::jmin (w / (float) designWidth, h / (float) designHeight);
-
-    for (auto* child : getChildren())
-    {
-        auto* label = dynamic_cast<juce::Label*> (child);
-
-        if (label == nullptr)
-            continue;
-
-        const auto recorded = labelFontHeights.find (label);
-
-        if (atLeastDesignSize)
-        {
-            if (recorded != labelFontHeights.end())
-                label->setFont (regularFont (recorded->second));
-        }
-        else
-        {
-            const float base = recorded != labelFontHeights.end() ? recorded->second
-                                                                   : label->getFont().getHeight();
-            label->setFont (regularFont (base * k + 0.5f));
-        }
-    }
+    LabelFonts::rescale (*this, labelFontHeights, atLeastDesignSize,
+                         juce::jmin (w / (float) designWidth, h / (float) designHeight));
 }
 
 void TextEditPanel::buttonClicked (juce::Button* button)

@@ -5,6 +5,7 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ZorvLNF_knobs.cpp
     ${CMAKE_CURRENT_LIST_DIR}/BlinkingLed.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TextEditPanel.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LabelFonts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WidgetVariants.cpp)
 
 # ---------------------------------------------------------------------------

@@ -344,25 +344,21 @@ namespace Pictures
                 }
                 break;
 
-            case 2:
-                wave.startNewSubPath (x0, top);
-                for (int p = 0; p < 2; ++p)
-                {
-                    const float end = x0 + (float) (p + 1) * period;
-                    wave.lineTo (end, bottom);
-                    wave.lineTo (end, top);
-                }
-                break;
-
             default:
-                wave.startNewSubPath (x0, bottom);
+            {
+                // A falling saw ramps from top to bottom and jumps back; a rising one the other way.
+                const float from = kind == 2 ? top : bottom;
+                const float to = kind == 2 ? bottom : top;
+                wave.startNewSubPath (x0, from);
+
                 for (int p = 0; p < 2; ++p)
                 {
                     const float end = x0 + (float) (p + 1) * period;
-                    wave.lineTo (end, top);
-                    wave.lineTo (end, bottom);
+                    wave.lineTo (end, to);
+                    wave.lineTo (end, from);
                 }
                 break;
+            }
         }
 
         const juce::PathStrokeType stroke (3.0f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded);
