@@ -47,37 +47,25 @@ namespace
 
 TEST (KnobDrawing, StripAndScaleFollowTheKnobWidth)
 {
-    const auto narrow = ZorvLNF::knobLayoutFor (81);
-    EXPECT_FALSE (narrow.bigStrip);
-    EXPECT_FLOAT_EQ (narrow.scale, 0.75f);
-    EXPECT_EQ (narrow.topMargin, 9);
-    EXPECT_EQ (narrow.segmentWidth, 8);
-    EXPECT_EQ (narrow.segmentHeight, 14);
+    struct Row { int width; bool big; float scale; int margin, segmentW, segmentH; };
+    const Row rows[] {
+        {  74, false, 74.0f / 108.0f, 8,  8, 12 },   // the panel's knobs at its design size
+        {  81, false, 0.75f,          9,  8, 14 },
+        {  82, false, 1.0f,          12, 11, 18 },
+        {  89, false, 1.0f,          12, 11, 18 },
+        {  90, true,  1.0f,          12, 11, 18 },
+        { 400, true,  1.0f,          12, 11, 18 },
+    };
 
-    for (int width : { 82, 89 })
+    for (const auto& row : rows)
     {
-        const auto mid = ZorvLNF::knobLayoutFor (width);
-        EXPECT_FALSE (mid.bigStrip) << width;
-        EXPECT_FLOAT_EQ (mid.scale, 1.0f);
-        EXPECT_EQ (mid.topMargin, 12);
-        EXPECT_EQ (mid.segmentWidth, 11);
-        EXPECT_EQ (mid.segmentHeight, 18);
+        const auto layout = ZorvLNF::knobLayoutFor (row.width);
+        EXPECT_EQ (layout.bigStrip, row.big) << row.width;
+        EXPECT_FLOAT_EQ (layout.scale, row.scale) << row.width;
+        EXPECT_EQ (layout.topMargin, row.margin) << row.width;
+        EXPECT_EQ (layout.segmentWidth, row.segmentW) << row.width;
+        EXPECT_EQ (layout.segmentHeight, row.segmentH) << row.width;
     }
-
-    for (int width : { 90, 400 })
-    {
-        const auto wide = ZorvLNF::knobLayoutFor (width);
-        EXPECT_TRUE (wide.bigStrip) << width;
-        EXPECT_FLOAT_EQ (wide.scale, 1.0f);
-        EXPECT_EQ (wide.topMargin, 12);
-    }
-
-    // The panel's knobs at its design size are 74 wide.
-    const auto panelKnob = ZorvLNF::knobLayoutFor (74);
-    EXPECT_FALSE (panelKnob.bigStrip);
-    EXPECT_EQ (panelKnob.topMargin, 8);
-    EXPECT_EQ (panelKnob.segmentWidth, 8);
-    EXPECT_EQ (panelKnob.segmentHeight, 12);
 }
 
 TEST (KnobDrawing, FramePickedForAPosition)
