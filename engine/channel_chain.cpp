@@ -12,6 +12,9 @@ namespace
     constexpr double twoPi = 6.283185307179586;
 
     float dbToGain (float db) noexcept { return std::pow (10.0f, db / 20.0f); }
+
+    // The same 10^(dB / 20) through exp, for the one gain that changes every sample.
+    float fastDbToGain (float db) noexcept { return std::exp (db * 0.115129254649702f); }
     float finiteOr0 (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
     bool isEnvelopeSource (int source) noexcept { return source == 9 || source == 10; }
 
@@ -57,7 +60,8 @@ namespace
     {
     public:
         chain_run (channel_state& s, const chain_block_values& b, bool first, chain_scratch& sc, chain_block_results& r) noexcept
-            : st (s), blk (b), firstChannel (first), scratch (sc), results (r), n (b.numSamples)
+            : st (s), blk (b), firstChannel (first), scratch (sc), results (r), n (b.numSamples),
+              radiansPerHz (twoPi / (double) b.sampleRate)
         {
             slot1 = makeSlot (blk.mod1Source, blk.mod1Destination, blk.sideGain1, blk.receivedRow1, st.lfo1, mod1Depth);
             slot2 = makeSlot (blk.mod2Source, blk.mod2Destination, blk.sideGain2, blk.receivedRow2, st.lfo2, mod2Depth);
@@ -75,7 +79,7 @@ namespace
             st.tapeDepthRatio = raw (tapeFreqDelta) / 25.0f + 1.0f;
             tapeFrequency = blk.tapeRate > 0.1f ? blk.tapeRate : 0.1f;
             st.tapeLfo.frequency = tapeFrequency;
-            st.tapeLfo.phaseIncrement = (float) ((double) tapeFrequency * twoPi / (double) blk.sampleRate);
+            st.tapeLfo.phaseIncrement = (float) ((double) tapeFrequency * radiansPerHz);
 
             int length = truncToInt ((st.tapeDepthRatio - 1.0f) * (blk.sampleRate / tapeFrequency));
 
@@ -192,8 +196,10 @@ namespace
         chain_scratch& scratch;
         chain_block_results& results;
         const int n;
+        const double radiansPerHz;
 
         mod_slot slot1, slot2;
+        float modulatedDrive = 0.0f, modulatedTanh = 0.0f;   // the last drive a slot set, and its tanh
 
         int readIndex = 0, indexDelta = 0;
         float tapeFrequency = 0.0f;
@@ -230,7 +236,7 @@ namespace
         void setUpOscillator (LFO& lfo, float hz) const noexcept
         {
             lfo.frequency = hz;
-            lfo.phaseIncrement = (float) ((double) hz * twoPi / (double) blk.sampleRate);
+            lfo.phaseIncrement = (float) ((double) hz * radiansPerHz);
         }
 
         // Input gain, then the input filters and the sample-and-hold. Returns
@@ -360,7 +366,7 @@ namespace
                     const float d = slot == &slot1 ? d1 : d2, m = slot == &slot1 ? m1 : m2;
                     f = f * (1.0f + (slot->envelope ? 7.0f * d * m : 3.5f * d * (m + 1.0f)));
                     st.tapeLfo.frequency = f;
-                    st.tapeLfo.phaseIncrement = (float) ((double) f * twoPi / (double) blk.sampleRate);
+                    st.tapeLfo.phaseIncrement = (float) ((double) f * radiansPerHz);
 
                     if (firstChannel)
                     {
@@ -491,9 +497,10 @@ namespace
                          float d1, float m1, float d2, float m2) noexcept
         {
             const int count = st.rmsSquares.size();
-            const double meanSquare = count > 0 ? std::max (0.0, st.rmsSquares.sum) / count : 0.0;
-            const float rms = std::sqrt ((float) meanSquare);
-            const float level = rms > 6.4e-8f ? 20.0f * std::log10 (rms) : -144.0f;
+            // 20 log10 (rms) taken as 10 log10 (mean square); rms above 6.4e-8
+            // is a mean square above 4.096e-15.
+            const auto meanSquare = (float) (count > 0 ? std::max (0.0, st.rmsSquares.sum) / count : 0.0);
+            const float level = meanSquare > 4.096e-15f ? 10.0f * std::log10 (meanSquare) : -144.0f;
 
             if (blk.noiseMinAmountChanged)
                 st.releaseEnvelope = channel_state::initialReleaseEnvelope;
@@ -525,7 +532,7 @@ namespace
             if (slot2.destination == 1)
                 amount += slot2.envelope ? 20.0f * d2 * m2 : 10.0f * d2 * (m2 + 1.0f);
 
-            return dbToGain (std::min (0.0f, amount));
+            return fastDbToGain (std::min (0.0f, amount));
         }
 
         // Draws the noise of every open-gate sample, filters the run, and mixes
@@ -615,7 +622,7 @@ namespace
             }
         }
 
-        float saturate (float y, int i, float m1, float m2) const noexcept
+        float saturate (float y, int i, float m1, float m2) noexcept
         {
             float d = blk.drive, t = blk.tanhDrive;
 
@@ -627,7 +634,15 @@ namespace
 
                 const float k = slot->share (slot->depthAt (i, n), slot == &slot1 ? m1 : m2);
                 d = k * blk.drive + (1.0f - k);
-                t = std::tanh (d);
+
+                // A square or held modulation keeps the drive for many samples.
+                if (d != modulatedDrive)
+                {
+                    modulatedDrive = d;
+                    modulatedTanh = std::tanh (d);
+                }
+
+                t = modulatedTanh;
             }
 
             const float denominator = t * d;
