@@ -5,8 +5,6 @@
 
 namespace
 {
-    using ER = EmbeddedResources::Picture;
-
     juce::Image onPicture (BlinkingLed::LedColors c)   { return EmbeddedResources::loadImage (EmbeddedResources::ledOn[(size_t) c]); }
     juce::Image offPicture (BlinkingLed::LedColors c)  { return EmbeddedResources::loadImage (EmbeddedResources::ledOff[(size_t) c]); }
     juce::Image altPicture (BlinkingLed::LedColors c)  { return EmbeddedResources::loadImage (EmbeddedResources::ledAlternate[(size_t) c]); }

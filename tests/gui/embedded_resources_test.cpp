@@ -9,7 +9,6 @@
 
 namespace
 {
-    using EmbeddedResources::PictureRole;
 
     struct PngHeader
     {
