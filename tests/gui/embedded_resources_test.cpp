@@ -9,7 +9,6 @@
 
 namespace
 {
-
     struct PngHeader
     {
         int width = 0, height = 0, bitDepth = 0, colourType = -1;
