@@ -1,0 +1,233 @@
+#include "engine_test_support.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+using namespace engine_test;
+
+// Every allocation of this test program passes through here (malloc and its
+// relatives, which the framework's heap blocks use too, and operator new,
+// which ends up in malloc); while a thread has counting switched on, its
+// allocations are counted.
+namespace
+{
+    thread_local bool countingHere = false;
+    std::atomic<int> allocationsCounted { 0 };
+
+    void countIfAsked() noexcept
+    {
+        if (countingHere)
+            allocationsCounted.fetch_add (1, std::memory_order_relaxed);
+    }
+
+    struct counting_scope
+    {
+        counting_scope()  { countingHere = true; }
+        ~counting_scope() { countingHere = false; }
+    };
+}
+
+extern "C"
+{
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+
+    void* malloc (std::size_t size)                  { countIfAsked(); return __libc_malloc (size); }
+    void* calloc (std::size_t n, std::size_t size)   { countIfAsked(); return __libc_calloc (n, size); }
+    void* realloc (void* p, std::size_t size)        { countIfAsked(); return __libc_realloc (p, size); }
+    void* aligned_alloc (std::size_t a, std::size_t size) { countIfAsked(); return __libc_memalign (a, size); }
+    void* memalign (std::size_t a, std::size_t size) { countIfAsked(); return __libc_memalign (a, size); }
+
+    int posix_memalign (void** out, std::size_t a, std::size_t size)
+    {
+        countIfAsked();
+        *out = __libc_memalign (a, size);
+        return *out != nullptr ? 0 : ENOMEM;
+    }
+}
+
+namespace
+{
+    // Every section on, both modulation slots busy.
+    void everySectionOn (ZorvaluneAudioProcessor& p)
+    {
+        const std::pair<int, float> values[] = {
+            { inGain, 0.55f }, { inFiltersOn, 1.0f }, { srReduc, 0.03f },
+            { noiseOn, 1.0f }, { noiseThreshold, 0.0f }, { rmsTime, 1.0f }, { noiseFilterType, 0.0f },
+            { crushOn, 1.0f }, { saturation, 0.3f }, { nrBits, 0.5f }, { clipGain, 0.4f },
+            { tapeOn, 1.0f }, { tapeFreqDelta, 1.0f }, { tapeRotation, 0.0f },
+            { mod1Dest, 0.05f }, { mod2Src, 0.04f }, { mod2Dest, 0.07f }, { dryWet, 0.5f },
+        };
+
+        for (const auto& [index, value] : values)
+            p.setParameter (index, value);
+    }
+}
+
+TEST (RealTimeSafety, ProcessBlockAllocatesNothingAfterPrepare)
+{
+    for (int channels : { 2, 24 })
+    {
+        auto p = makeProcessor (96000.0, 512, channels, 1);
+        everySectionOn (*p);
+        test_play_head head;
+        p->setPlayHead (&head);
+
+        juce::AudioBuffer<float> buffer (channels + 1, 5000);
+        juce::MidiBuffer midi;
+        juce::Random random (3);
+        allocationsCounted = 0;
+
+        for (int block = 0; block < 300; ++block)
+        {
+            // Blocks of every length up to the prepared maximum and beyond,
+            // transport starts and stops, jumps, changed cutoffs and gains.
+            const int n = block % 50 == 7 ? 4096 : block % 50 == 8 ? 5000 : 1 + random.nextInt (700);
+            buffer.setSize (channels + 1, n, false, false, true);
+
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < n; ++i)
+                    buffer.setSample (c, i, random.nextFloat() - 0.5f);
+
+            head.playing = (block / 40) % 2 == 1;
+            head.time = block % 90 == 0 ? 0 : head.time + n;
+            p->setParameter (inLowPassFreq, 0.3f + 0.001f * (float) (block % 7));
+            p->setParameter (pitchLowPassFreq, 0.4f + 0.001f * (float) (block % 5));
+            p->setParameter (rmsTime, block % 60 < 30 ? 1.0f : 0.01f);
+            p->setParameter (outGain, block % 100 < 50 ? 0.5f : 0.55f);
+
+            if (block % 100 == 20) p->setMod1Source (7);   // receive a side chain
+            if (block % 100 == 30) p->setMod1Source (6);   // send one
+            if (block % 100 == 35) p->setMod1Source (9);   // follow the side-chain level
+            if (block % 100 == 45) p->setMod1Source (0);
+
+            {
+                const counting_scope counting;
+                p->processBlock (buffer, midi);
+            }
+        }
+
+        EXPECT_EQ (allocationsCounted.load(), 0) << channels << " channels";
+        EXPECT_TRUE (std::isfinite (buffer.getSample (0, 0)));
+        p->setPlayHead (nullptr);
+    }
+}
+
+TEST (RealTimeSafety, CountingSeesEveryKindOfAllocation)
+{
+    // The hook itself works: allocations inside the scope are seen, outside not.
+    allocationsCounted = 0;
+    auto* before = new int (1);
+    {
+        const counting_scope counting;
+        auto* v = new std::vector<int> (10);
+        delete v;
+        juce::HeapBlock<float> block (64);
+        juce::AudioBuffer<float> buffer (2, 16);
+    }
+    delete before;
+    EXPECT_EQ (allocationsCounted.load(), 4);
+}
+
+TEST (RealTimeSafety, CoefficientHandOffNeverTearsOrLosesTheLastSet)
+{
+    // Another thread rewrites the input low-pass as fast as it can; every block
+    // must see one of the two designs whole, and the last one must arrive.
+    auto p = makeProcessor (48000.0, 64, 1);
+    p->setParameter (inFiltersOn, 1.0f);
+    p->setParameter (inLowPassFreq, 0.4f);
+    filter_coefficients low, high;
+    butterworth::lowPass ((double) 0.05f * 20000.0, 48000.0, low);
+    butterworth::lowPass ((double) 0.4f * 20000.0, 48000.0, high);
+
+    std::atomic<bool> stop { false };
+    std::thread writer ([&]
+    {
+        for (int i = 0; ! stop.load(); ++i)
+            p->setParameter (inLowPassFreq, (i & 1) != 0 ? 0.05f : 0.4f);
+
+        p->setParameter (inLowPassFreq, 0.4f);
+    });
+
+    const auto same = [] (const filter_coefficients& a, const filter_coefficients& b)
+    {
+        return a.b0 == b.b0 && a.b1 == b.b1 && a.b2 == b.b2 && a.a1 == b.a1 && a.a2 == b.a2;
+    };
+
+    juce::AudioBuffer<float> buffer (1, 64);
+    juce::MidiBuffer midi;
+    int torn = 0, blocksWithNewSets = 0;
+
+    for (int block = 0; block < 20000; ++block)
+    {
+        buffer.clear();
+        p->processBlock (buffer, midi);
+        const auto& seen = p->blockSettings.inputLowPassCoeffs;
+
+        if (! same (seen, low) && ! same (seen, high))
+            ++torn;
+
+        // A set that arrived in this block started a ramp of the channel's filter.
+        if (p->channelStates[0].inputLowPass.rampRemaining == smooth_IIR_filter::rampLength - 64)
+            ++blocksWithNewSets;
+    }
+
+    stop = true;
+    writer.join();
+
+    EXPECT_EQ (torn, 0);
+    EXPECT_GT (blocksWithNewSets, 100);
+
+    // The final set reaches the filters: a ramp starts and ends on it.
+    for (int block = 0; block < 40; ++block)
+        p->processBlock (buffer, midi);
+
+    const auto& f = p->channelStates[0].inputLowPass;
+    EXPECT_TRUE (same (filter_coefficients { f.b0, f.b1, f.b2, f.a1, f.a2, 0 }, high));
+}
+
+TEST (RealTimeSafety, HandOffVersionsOnlyGrow)
+{
+    coefficient_handoff handoff;
+    std::atomic<bool> stop { false };
+    std::vector<std::thread> writers;
+
+    for (int w = 0; w < 2; ++w)
+        writers.emplace_back ([&, w]
+        {
+            while (! stop.load())
+                handoff.publish ([w] (filter_coefficients& c) { c.b0 = c.b1 = c.b2 = c.a1 = c.a2 = (float) w; });
+        });
+
+    std::uint64_t last = 0;
+    int torn = 0, shrunk = 0, reads = 0;
+
+    for (int i = 0; i < 200000; ++i)
+    {
+        filter_coefficients c;
+        std::uint64_t version = 0;
+
+        if (! handoff.tryRead (c, version))
+            continue;
+
+        ++reads;
+        torn += (c.b0 == c.b1 && c.b1 == c.b2 && c.b2 == c.a1 && c.a1 == c.a2) ? 0 : 1;
+        shrunk += version < last ? 1 : 0;
+        last = version;
+    }
+
+    stop = true;
+
+    for (auto& t : writers)
+        t.join();
+
+    EXPECT_GT (reads, 1000);
+    EXPECT_EQ (torn, 0);
+    EXPECT_EQ (shrunk, 0);
+    EXPECT_GE (handoff.version(), last);
+}
