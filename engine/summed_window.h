@@ -7,11 +7,18 @@
 // window within float rounding. With `squares` the sum is of the squared
 // elements (the clip windows); otherwise of the elements themselves (the RMS
 // window, which stores squares already).
+//
+// Subtracting old elements leaves rounding residue of their size; after loud
+// material that residue could outweigh a quiet window. So the window also sums
+// what arrived since a fresh start, and once every element it holds arrived
+// since then, that sum (made only of additions) replaces the running one.
 template <bool squares>
 struct summed_window
 {
     fixed_ring<float> samples;
     double sum = 0.0;
+    double fresh = 0.0;      // sum of the newest `freshCount` elements
+    int freshCount = 0;
 
     static double contribution (float v) noexcept { return squares ? (double) v * (double) v : (double) v; }
 
@@ -24,7 +31,16 @@ struct summed_window
             pop_front();
 
         samples.push_back (v);
-        sum += contribution (v);
+        const double c = contribution (v);
+        sum += c;
+        fresh += c;
+
+        if (++freshCount >= samples.size())
+        {
+            sum = fresh;
+            fresh = 0.0;
+            freshCount = 0;
+        }
     }
 
     void pop_front() noexcept
@@ -38,7 +54,15 @@ struct summed_window
     {
         while (samples.size() > newSize)
         {
-            sum -= contribution (samples.back());
+            const double c = contribution (samples.back());
+            sum -= c;
+
+            if (freshCount > 0)
+            {
+                fresh -= c;
+                --freshCount;
+            }
+
             samples.truncate (samples.size() - 1);
         }
     }
@@ -48,6 +72,8 @@ struct summed_window
     {
         samples.fill (0.0f);
         sum = 0.0;
+        fresh = 0.0;
+        freshCount = 0;
     }
 
     double resummed() const noexcept
