@@ -1,6 +1,7 @@
 #include "control_panel_design.h"
 
 #include "../common/EmbeddedResources.h"
+#include "../common/LabelFonts.h"
 
 namespace control_panel_design
 {
@@ -240,7 +241,7 @@ void configure (ControlPanel& panel, juce::Label& label)
 
     label.setName ("new label");
     label.setText (TRANS (caption->text), juce::dontSendNotification);
-    label.setFont (juce::Font (caption->fontHeight, juce::Font::plain).withTypefaceStyle ("Regular"));
+    label.setFont (LabelFonts::regular (caption->fontHeight));
     label.setJustificationType (caption->justification);
     label.setEditable (false, false, false);
     label.setColour (juce::TextEditor::textColourId, juce::Colours::black);
@@ -363,9 +364,7 @@ ControlPanel::ControlPanel (ZorvaluneAudioProcessor& p)
 
     // The design font heights; the first layout above ran before this was
     // filled, so these are the constructed sizes.
-    for (auto* child : getChildren())
-        if (auto* label = dynamic_cast<juce::Label*> (child))
-            labelSizes[label] = label->getFont().getHeight();
+    LabelFonts::recordDesignHeights (*this, labelSizes);
 
     for (auto& look : ledLooks)
     {

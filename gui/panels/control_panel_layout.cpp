@@ -1,5 +1,7 @@
 #include "control_panel_design.h"
 
+#include "../common/LabelFonts.h"
+
 namespace
 {
     using control_panel_design::designWidth;
@@ -20,11 +22,6 @@ namespace
     constexpr float headerDesignHeight = 80.0f;
     constexpr float mainFontDesignHeight = 17.0f;
     constexpr float textBoxFontDesignHeight = 14.0f;
-
-    juce::Font labelFont (float height)
-    {
-        return juce::Font (height, juce::Font::plain).withTypefaceStyle ("Regular");
-    }
 }
 
 ControlPanel::~ControlPanel()
@@ -80,27 +77,7 @@ void ControlPanel::resized()
     setLookAndFeel (nullptr);
     setLookAndFeel (&popupLookAndFeel);
 
-    for (auto* child : getChildren())
-    {
-        auto* label = dynamic_cast<juce::Label*> (child);
-
-        if (label == nullptr)
-            continue;
-
-        const auto designSize = labelSizes.find (label);
-
-        if (atLeastDesignSize)
-        {
-            if (designSize != labelSizes.end())
-                label->setFont (labelFont (designSize->second));
-        }
-        else
-        {
-            const float base = designSize != labelSizes.end() ? designSize->second
-                                                                : label->getFont().getHeight();
-            label->setFont (labelFont (base * scale + 0.5f));
-        }
-    }
+    LabelFonts::rescale (*this, labelSizes, atLeastDesignSize, scale);
 
     advancedPanel->setBounds ((int) (45.0f * sx), (int) (100.0f * sy), (int) (700.0f * sx), (int) (485.0f * sy));
     advancedBackdrop->setBounds (0, (int) (headerDesignHeight * sy), W, (int) ((float) H - headerDesignHeight * sy));
