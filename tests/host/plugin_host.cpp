@@ -2,14 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "tests/message_pump.h"
 
 namespace
 {
+    // The LV2 format loads every bundle of the user's LV2 folder when it is
+    // created, and lilv keeps the first bundle it sees for a URI: an installed
+    // copy in ~/.lv2 would shadow the one in the build tree. "~" is pointed at
+    // an empty folder while the format is created.
+    struct home_hidden
+    {
+        home_hidden()
+        {
+            const char* home = std::getenv ("HOME");
+            saved = home != nullptr ? home : "";
+            empty.createDirectory();
+            setenv ("HOME", empty.getFullPathName().toRawUTF8(), 1);
+        }
+
+        void restore() const
+        {
+            setenv ("HOME", saved.c_str(), 1);
+            empty.deleteRecursively();
+        }
+
+        std::string saved;
+        juce::File empty = juce::File::createTempFile ("zorvalune-no-home");
+    };
+
     juce::AudioPluginFormat& formatObject (plugin_host::Format f)
     {
         static juce::VST3PluginFormat vst3;
+        static home_hidden hidden;
         static juce::LV2PluginFormat lv2;
+        static const bool homeBack = (hidden.restore(), true);
+        juce::ignoreUnused (homeBack);
         static const bool scanned = []
         {
             // Only the bundle in the build tree, never an installed copy.
