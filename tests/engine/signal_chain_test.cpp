@@ -345,6 +345,31 @@ TEST (SignalChainChannels, ThirtyInputsAreProcessedAsTwentyFour)
     EXPECT_EQ (clampLines, 1);   // one line per flush, however many blocks repeated it
 }
 
+TEST (SignalChainChannels, ChangedBlockLengthIsLoggedOncePerChange)
+{
+    std::vector<std::string> lines;
+    platform::system_log::setSinkForTesting ([&] (const std::string& line) { lines.push_back (line); });
+
+    auto p = makeProcessor (48000.0, 1024, 2);
+    run (*p, noise (2, 4096), 512);
+    run (*p, noise (2, 4096), 256);
+    p->flushAudioThreadDiagnostics();
+    platform::system_log::setSinkForTesting ({});
+
+    EXPECT_EQ (p->blockSize, 256);
+    const std::vector<std::string> expected {
+        "Zorvalune processBlock blocksize changed to 512  (was 1024)  !!!!!!!!!!!  (mode 0)",
+        "Zorvalune processBlock blocksize changed to 256  (was 512)  !!!!!!!!!!!  (mode 0)",
+    };
+    std::vector<std::string> seen;
+
+    for (const auto& line : lines)
+        if (line.find ("blocksize") != std::string::npos)
+            seen.push_back (line);
+
+    EXPECT_EQ (seen, expected);
+}
+
 TEST (SignalChainChannels, BlockLengthDoesNotChangeTheSound)
 {
     const auto configure = [] (ZorvaluneAudioProcessor& p)
