@@ -3,22 +3,14 @@
 #include <cmath>
 
 #include "engine/PluginProcessor.h"
+#include "tests/expected_parameters.h"
 #include "tests/wrapper_type.h"
 
 using namespace parameter_table;
+using expected_parameters::names;
 
 namespace
 {
-    const char* const names[48] = {
-        "Dry Wet", "In Gain", "Out Gain", "RMStime", "Noise_On", "NoiseMix", "NrBits", "NoiseThreshold",
-        "NoiseMinAmount", "NoiseMaxAmount", "NoiseRatio", "NoiseRelease", "noiseLowcutOn", "LPFilterNoiseFreq",
-        "DelayOutFilterType", "DelayOutFilterQ", "Crush_On", "ClipGain", "Saturation", "LPFilterPitchFreq",
-        "Tape_On", "TapeFreqDelta", "TapeRotation", "SR_Reduc", "Mod1_Depth", "LFO1Freq", "Mod1Source",
-        "Mod1Dest", "Mod2_Depth", "LFO2Freq", "Mod2Source", "Mod2Dest", "LFO1x10", "LFO2x10", "InFilters_On",
-        "HPFilterInFreq", "Side1ListenOn", "LPFilterInFreq", "SlewRate", "SideGaindB", "SideGain2dB", "Seq_BPM",
-        "Seq_Nr_Bars", "Seq_On", "Seq_Mode", "Seq_Skip_Mode", "Seq_Step_Saved", "param_47"
-    };
-
     // Plug-in units at the defaults.
     const float defaultUnits[48] = {
         100, 0, 0, 100, 0, 10, 24, -40, -40, -10, 1, 100, 1, 4000, 1, 1, 0, 25, 10, 8000, 0, 30, 1, 1,

@@ -37,8 +37,8 @@ namespace
 
         WidgetGallery()
         {
-            for (const auto& spec : knobSpecs)
-                addKnob (spec.name, spec.caption, spec.value, spec.enabled);
+            for (const auto& knob : knobSpecs)
+                addKnob (knob.name, knob.caption, knob.value, knob.enabled);
 
             // One knob wide enough for the big strip.
             addKnob ("slider", "BIG", 0.62, true);
