@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "audio_thread_log.h"
+#include "audio_thread_requests.h"
 #include "channel_chain.h"
 #include "channel_state.h"
 #include "coefficient_handoff.h"
 #include "filter_coefficients.h"
 #include "parameter_table.h"
+#include "side_chain_store.h"
 
 class ZorvaluneAudioProcessorEditor;
 
@@ -30,6 +32,7 @@ public:
     static constexpr int MAX_CHANNELS = 24;
     static constexpr int NUM_PARAMETERS = parameter_table::numParameters;
     static constexpr int NUM_STEPS = 8;
+    static constexpr int NUM_SIDE_CHAIN_SLOTS = 16;
 
     // Blocks up to this length (or the host's announced maximum, if larger)
     // find every buffer of the audio path already allocated.
@@ -37,6 +40,14 @@ public:
 
     using filter_coefficients = ::filter_coefficients;
     using channelComprStateT = channel_state;
+    using timestampedBuffer = ::timestampedBuffer;
+    using extSideChainSlot = ::extSideChainSlot;
+
+    // The side-chain slots shared by every instance in the process.
+    static extSideChainSlot sExtSideChainData[NUM_SIDE_CHAIN_SLOTS];
+
+    // A slot index names a slot only within 0..15; anything else means none.
+    static bool isSideChainSlot (int slot) noexcept { return slot >= 0 && slot < NUM_SIDE_CHAIN_SLOTS; }
 
     // The settings that setParameter writes for the audio path, as one block
     // copies them: a coefficient set's `version` here counts how often it was
@@ -107,7 +118,11 @@ public:
     //============================================================================== modulation and sequencer
     void setMod1Source (int source);
     void setMod2Source (int source);
+    void calc_delay_times();
     void sequencerOn (int how);
+    void sequencerStepBtnPushed (int step);
+    // The processor's side of the SAVE button: arms, stores and disarms step recording.
+    void sequencerSaveBtnPushed();
     void calc_filter_coeffs (int type, float frequency, filter_coefficients& out);
     void enableMidiReceive();
 
@@ -136,6 +151,23 @@ public:
 
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
+
+    // Runs now what other threads left for the message thread (step changes,
+    // the watchdog start, the MIDI input); a timer does it every 10 ms anyway.
+    void handleAudioThreadRequests() { audioThreadRequests.collect(); }
+
+    // Does `action` at once on the message thread; from any other thread it
+    // leaves request `k` for the message thread instead (never allocating).
+    template <typename Action>
+    void runOnMessageThread (audio_thread_requests::kind k, Action&& action)
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+
+        if (messageManager != nullptr && messageManager->isThisTheMessageThread())
+            action();
+        else
+            audioThreadRequests.post (k);
+    }
 
     //============================================================================== fields
     float sampleRate = 48000.0f;
@@ -185,7 +217,7 @@ public:
 
     // Step sequencer.
     float stepSnapshots[NUM_STEPS][NUM_PARAMETERS] {};
-    int stepStates[NUM_STEPS][2] {};
+    std::atomic<int> stepStates[NUM_STEPS][2] {};
     int stepSelectMark = 65536;
     std::atomic<int> currentStep { 0 };
     std::atomic<int> stepRecordState { 0 };
@@ -220,6 +252,10 @@ private:
     void applyNoiseLowCut();
     void recountChannels (int& outputChannels);
     void updateStepLength (int changedIndex);
+    void recordTouchedParameter (int index);
+    void sequencerStepTask();
+    void applyStepSnapshot (int step);
+    void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
     void reserveAudioMemory (int channels, int maximumBlockSize);
 
@@ -230,16 +266,23 @@ private:
     void takeBlockSettings (bool consumeVersions);
     void handleTransport (bool playing, int numSamples);
     void startCoefficientRamps();
-    void updateChannelCounts (int mainBusChannels, int totalIn, int totalOut);
+    void updateChannelCounts (int mainBusChannels, int totalIn, int totalOut, bool bypassed = false);
     void fillChainBlockValues (const juce::AudioBuffer<float>& buffer, int numSamples, const ringbuf_data* entry);
     void reportChainResults();
 
     // Step sequencer clock (processor_sequencer.cpp).
     void runSequencerStepClock (int numSamples);
 
+    // The modulation routing of one block, read once at its start, so that a
+    // source or slot switched meanwhile on another thread cannot change what
+    // the rest of the block reads or writes. A slot of -1 is none.
+    struct block_routing { int mod1Source = 0, mod2Source = 0, slot1 = -1, slot2 = -1; };
+    void takeBlockRouting();
+    block_routing blockRouting;
+
     // Side chain between instances (processor_sidechain.cpp).
     void clearSideChainSlots();
-    void sendSideChainBlock (const juce::AudioBuffer<float>& buffer, int numSamples, juce::int64 time);
+    void sendSideChainBlock (const juce::AudioBuffer<float>& buffer, int numSamples, juce::int64 time, int slot);
 
     // History ring (processor_bypass.cpp).
     ringbuf_data* setUpHistoryRing (int numSamples);
@@ -258,6 +301,10 @@ private:
     audio_thread_log audioThreadLog;
 
     std::atomic<bool> editorRefreshPending { false };
+
+    // Step changes and other requests from threads that must not allocate or
+    // wait; collected on the message thread.
+    audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k) { handleAudioThreadRequest (k); } };
 
     // Lets tasks posted to the message thread find out whether we still exist.
     struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };

@@ -64,6 +64,24 @@ void audio_thread_log::write (const record& r)
             std::fflush (stdout);
             break;
 
+        case line::sideChainEntryTooShort:
+            notice ("Zorvalune ext sidechain Receive queue buf size < blocksize !!! \n");
+            break;
+
+        case line::bypassBlockSizeChanged:
+            notice ("Zorvalune processBlock blocksize changed to %d  (was %d)  !!!!!!!!!!!  (src %d)", r.a, r.b, r.c);
+            break;
+
+        case line::bypassChannelsClamped:
+            notice ("processBlock  In chan %d  total In %d  >  MAX_C~HANNELS !!!!!!   ", r.a, r.b);
+            break;
+
+        case line::bypassChannelsChanged:
+            notice ("processBlock  In chan %d  total In %d ", r.a, r.b);
+            std::printf ("\nprocessBlock  channels  In %d  total_In %d    Out %d", r.a, r.b, r.c);
+            std::fflush (stdout);
+            break;
+
         case line::tapeIndexBeyondEnd:
             std::printf ("\n!!! curPitchHistStartIndx >= qsize  (%d)  qsize %d   indxDelta %d    PitchNrSamples %d  LFO %f",
                          r.a, r.b, r.c, r.d, (double) r.f);

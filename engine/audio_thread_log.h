@@ -19,7 +19,12 @@ public:
         channelsClamped,       // stored main channels, stored total channels
         channelsChanged,       // main channels, total channels, output channels
         tapeIndexBelowZero,    // index, line size
-        tapeIndexBeyondEnd     // index, line size, index step, delay length; LFO rate
+        tapeIndexBeyondEnd,    // index, line size, index step, delay length; LFO rate
+        sideChainEntryTooShort,
+        // The same notes from the bypassed path, which words them a little differently.
+        bypassBlockSizeChanged,   // new size, old size, modulation source 1
+        bypassChannelsClamped,    // stored main channels, stored total channels
+        bypassChannelsChanged     // main channels, total channels, output channels
     };
 
     struct record

@@ -86,23 +86,26 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 
     updateChannelCounts (mainBusChannels, totalIn, totalOut);
     const int numProcessed = juce::jmin (mainBusChannels, MAX_CHANNELS);
+    takeBlockRouting();
 
     // An instance that sends its side chain passes its audio through.
-    if (mod1Source.load() == 6 && side_chan_mod1.load() >= 0)
+    if (blockRouting.mod1Source == 6 && blockRouting.slot1 >= 0)
     {
-        sendSideChainBlock (buffer, n, position.playing ? position.timeInSamples : stoppedSamplePosition);
+        if (mainBusChannels > 0)
+            sendSideChainBlock (buffer, n, position.playing ? position.timeInSamples : stoppedSamplePosition, blockRouting.slot1);
+
         return;
     }
 
     auto* entry = setUpHistoryRing (n);
 
-    if (mod1Source.load() == 7 && side_chan_mod1.load() >= 0)
+    if (blockRouting.mod1Source == 7 && blockRouting.slot1 >= 0)
         mod1LinkStatus = getReceivingSideChainData (position.timeInSamples, position.playing ? 1 : 0,
-                                                    side_chan_mod1.load(), totalInputChannels + 2);
+                                                    blockRouting.slot1, totalInputChannels + 2);
 
-    if (mod2Source.load() == 7 && side_chan_mod2.load() >= 0)
+    if (blockRouting.mod2Source == 7 && blockRouting.slot2 >= 0)
         mod2LinkStatus = getReceivingSideChainData (position.timeInSamples, position.playing ? 1 : 0,
-                                                    side_chan_mod2.load(), totalInputChannels + 3);
+                                                    blockRouting.slot2, totalInputChannels + 3);
 
     advanceHistoryRing();
     measureSideChainLevel (buffer, n, entry);
@@ -260,11 +263,13 @@ void ZorvaluneAudioProcessor::startCoefficientRamps()
     }
 }
 
-void ZorvaluneAudioProcessor::updateChannelCounts (int mainBusChannels, int totalIn, int totalOut)
+void ZorvaluneAudioProcessor::updateChannelCounts (int mainBusChannels, int totalIn, int totalOut, bool bypassed)
 {
+    using line = audio_thread_log::line;
+
     if (totalIn > MAX_CHANNELS)
     {
-        audioThreadLog.post ({ audio_thread_log::line::channelsClamped, mainInputChannels, totalInputChannels });
+        audioThreadLog.post ({ bypassed ? line::bypassChannelsClamped : line::channelsClamped, mainInputChannels, totalInputChannels });
         totalIn = MAX_CHANNELS;
     }
 
@@ -274,7 +279,7 @@ void ZorvaluneAudioProcessor::updateChannelCounts (int mainBusChannels, int tota
     {
         mainInputChannels = numProcessed;
         totalInputChannels = totalIn;
-        audioThreadLog.post ({ audio_thread_log::line::channelsChanged, numProcessed, totalIn, totalOut });
+        audioThreadLog.post ({ bypassed ? line::bypassChannelsChanged : line::channelsChanged, numProcessed, totalIn, totalOut });
     }
 }
 
@@ -313,8 +318,8 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
     v.noiseLowCutOn = live (noiseLowcutOn) > 0.5f;
     v.noiseMinAmountChanged = blockParameterValues[noiseMinAmount] != prevBlockParameterValues[noiseMinAmount];
 
-    v.mod1Source = mod1Source.load();
-    v.mod2Source = mod2Source.load();
+    v.mod1Source = blockRouting.mod1Source;
+    v.mod2Source = blockRouting.mod2Source;
     v.mod1Destination = mod1Destination.load();
     v.mod2Destination = mod2Destination.load();
     v.lfo1Hz = blockSettings.lfo1Hz;

@@ -2,10 +2,93 @@
 
 #include <cmath>
 
-// While the host bypasses the plug-in the input goes back unchanged (the
-// buffer is processed in place, so leaving it alone is enough).
-void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&)
+namespace
 {
+    // Row r of a ring entry for blocks of n samples, or null when the entry's
+    // storage (reserved by prepareToPlay) does not reach that far.
+    float* ringRow (ZorvaluneAudioProcessor::ringbuf_data& entry, int row, int n) noexcept
+    {
+        if (row < 0 || n <= 0 || (size_t) (row + 1) * (size_t) n > entry.samples.size())
+            return nullptr;
+
+        return entry.samples.data() + (size_t) row * (size_t) n;
+    }
+
+    void clearRow (ZorvaluneAudioProcessor::ringbuf_data& entry, int row, int n) noexcept
+    {
+        if (auto* samples = ringRow (entry, row, n))
+            std::fill_n (samples, n, 0.0f);
+    }
+}
+
+// While the host bypasses the plug-in no effect runs: the block's bookkeeping
+// stays current (so the first processed block after the bypass compares its
+// transport and position with the last bypassed one), and the input goes
+// back out through the history ring. Channels beyond the processed ones are
+// left as the host gave them.
+void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    const auto position = readHostPosition();
+    const int n = buffer.getNumSamples();
+
+    if (n > 0 && n != blockSize)
+    {
+        audioThreadLog.post ({ audio_thread_log::line::bypassBlockSizeChanged, n, blockSize, mod1Source.load() });
+        blockSize = n;
+    }
+
+    for (size_t i = 0; i < (size_t) NUM_PARAMETERS; ++i)
+        blockRawParameterValues[i] = parameterValues[i].load();
+
+    // Coefficient changes made meanwhile stay pending for the first processed block.
+    takeBlockSettings (false);
+
+    if (transportWasPlaying == 0 && position.playing)
+    {
+        clipCount = 0;
+
+        for (auto& state : channelStates)
+            state.reset();
+    }
+
+    transportWasPlaying = position.playing ? 1 : 0;
+    lastBlockHostTime = position.timeInSamples;
+
+    const auto* mainBus = getBus (true, 0);
+    updateChannelCounts (mainBus != nullptr ? mainBus->getNumberOfChannels() : 0,
+                         getTotalNumInputChannels(), getTotalNumOutputChannels(), true);
+
+    // Without prepareToPlay there is no ring; the buffer is processed in
+    // place, so the input goes back unchanged all the same.
+    if (historyRing.empty())
+        return;
+
+    if (historyRingIndex < 0 || historyRingIndex >= (int) historyRing.size())
+        historyRingIndex = (int) historyRing.size() - 1;
+
+    auto& entry = historyRing[(size_t) historyRingIndex];
+    const int t = totalInputChannels;
+    clearRow (entry, t, n);
+    clearRow (entry, t + 1, n);
+
+    for (int c = 0; c < juce::jmin (t, buffer.getNumChannels()); ++c)
+        if (auto* row = ringRow (entry, c, n))
+            std::copy_n (buffer.getReadPointer (c), n, row);
+
+    const int size = (int) historyRing.size();
+    const int delay = juce::jlimit (0, size - 1, blockSettings.historyRingLength);
+    int readIndex = historyRingIndex - delay;
+
+    if (readIndex < 0)
+        readIndex += size;
+
+    advanceHistoryRing();
+
+    auto& delayed = historyRing[(size_t) readIndex];
+
+    for (int c = 0; c < juce::jmin (mainInputChannels, MAX_CHANNELS, buffer.getNumChannels()); ++c)
+        if (const auto* row = ringRow (delayed, c, n))
+            buffer.copyFrom (c, 0, row, n);
 }
 
 //============================================================================== history ring
@@ -22,12 +105,10 @@ ZorvaluneAudioProcessor::ringbuf_data* ZorvaluneAudioProcessor::setUpHistoryRing
 
     auto& entry = historyRing[(size_t) historyRingIndex];
     const int t = totalInputChannels;
-    const int receiving = (mod1Source.load() == 7 || mod2Source.load() == 7) ? 2 : 0;
-    const auto n = (size_t) numSamples;
+    const int receiving = (blockRouting.mod1Source == 7 || blockRouting.mod2Source == 7) ? 2 : 0;
 
     for (int row = t; row < t + receiving + 2; ++row)
-        if ((size_t) (row + 1) * n <= entry.samples.size())
-            std::fill_n (entry.samples.begin() + (std::ptrdiff_t) ((size_t) row * n), n, 0.0f);
+        clearRow (entry, row, numSamples);
 
     return &entry;
 }

@@ -136,7 +136,9 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
             auto& syncIndex = first ? lfo1SyncIndex : lfo2SyncIndex;
             hz = v * 400.0f;
 
-            if (hz.load() > 0.0f)
+            // Without a tempo nothing locks (a tempo of 0 would otherwise match
+            // any rate below 0.001 Hz).
+            if (hz.load() > 0.0f && tempoBpm.load() > 0.0f)
             {
                 const float beatsPerSecond = tempoBpm.load() / 60.0f;
                 const float ratio = beatsPerSecond / hz.load();
@@ -183,19 +185,7 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
             break;
     }
 
-    if (stepRecordState.load() == 1)
-    {
-        touchedParameters.fetch_or (std::uint64_t { 1 } << index);
-
-        if (blockParameterValues[seqMode] != 0.0f && ! (value (seqOn) > 0.5f))
-        {
-            int armed = 1;
-
-            if (stepRecordState.compare_exchange_strong (armed, 2))
-                for (auto& state : stepStates)
-                    state[0] = 2;
-        }
-    }
+    recordTouchedParameter (index);
 
     if (presetModified.load() == 0)
     {
@@ -265,11 +255,14 @@ namespace
 
         (slot == 1 ? p.mod1Source : p.mod2Source) = code;
 
+        // Starting a timer or opening the MIDI input may allocate and lock:
+        // from any other thread than the message thread (the audio thread
+        // applies a sequencer step at a transport start) they are handed over.
         if (code == 6)
-            p.startTimer (100);
+            p.runOnMessageThread (audio_thread_requests::startWatchdog, [&p] { p.startTimer (100); });
 
         if (code == 8)
-            p.enableMidiReceive();
+            p.runOnMessageThread (audio_thread_requests::enableMidi, [&p] { p.enableMidiReceive(); });
 
         if ((unsigned) code <= 4u)
             for (auto& channel : p.channelStates)
@@ -283,62 +276,34 @@ namespace
 void ZorvaluneAudioProcessor::setMod1Source (int code) { selectSource (*this, 1, code); }
 void ZorvaluneAudioProcessor::setMod2Source (int code) { selectSource (*this, 2, code); }
 
-//============================================================================== sequencer timing
-void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
+//============================================================================== tempo lock
+// After tempoBpm changed: each LFO with a tempo-sync choice takes the rate of
+// its beat fraction, and the host hears of it.
+void ZorvaluneAudioProcessor::calc_delay_times()
 {
-    const int key = truncToInt (parameterValues[seqNrBars].load() * 100.0f + 0.5f);
-    const auto it = sBeatFractions.find (key);
-    const float beats = it != sBeatFractions.end() ? it->second : 0.0f;
-    float bpm = parameterValues[seqBpm].load() * 1000.0f;
+    if (! (tempoBpm.load() > 0.0f))
+        return;
 
-    if (! (bpm > 0.0f))
+    const auto lock = [this] (std::atomic<int>& syncIndex, std::atomic<float>& hz, int parameter)
     {
-        if (changedIndex == seqBpm)
+        const int key = syncIndex.load();
+
+        if (key == 0)
             return;
 
-        bpm = 120.0f;
-    }
+        const auto it = sBeatFractions.find (key);
+        const float beats = it != sBeatFractions.end() ? it->second : 0.0f;
 
-    const float b = beats > 0.0f ? beats : 1.0f;
-    const float samples = b * sampleRate * 60.0f / bpm;
+        if (! (beats > 0.0f))
+            return;
 
-    // A huge tempo or a tiny one must not overflow the counter.
-    stepLengthSamples = juce::jlimit (1, 2000000000, truncToInt (samples));
-}
+        hz = tempoBpm.load() / 60.0f / beats;
+        currentProgram = 0;
+        setParameterNotifyingHost (parameter, hz.load() / 400.0f);
+        ++editorNotifyCounter;
+    };
 
-void ZorvaluneAudioProcessor::sequencerOn (int how)
-{
-    if (how == 0)
-    {
-        sequencerRunning = 0;
-        return;
-    }
-
-    const float mode = blockParameterValues[seqMode];
-
-    if (mode == 0.0f)
-    {
-        sequencerRunning = 0;
-        return;
-    }
-
-    if (parameterValues[seqOn].load() > 0.5f && (mode == 1.0f || how == 2))
-        sequencerRunning = 2;
-
-    const bool step0WasMarked = stepStates[0][0] == 2;
-    currentStep = 0;
-
-    for (auto& state : stepStates)
-    {
-        state[1] = 0;
-
-        if (state[0] == 1)
-            state[0] = 0;
-    }
-
-    const bool step0Valid = truncToInt (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
-
-    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
-        for (int i = 0; i <= sideGain2; ++i)
-            setParameter (i, stepSnapshots[0][i]);
+    lock (lfo1SyncIndex, lfo1Hz, lfo1Freq);
+    lock (lfo2SyncIndex, lfo2Hz, lfo2Freq);
+    ++editorNotifyCounter;
 }

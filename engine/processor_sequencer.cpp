@@ -1,16 +1,304 @@
 #include "PluginProcessor.h"
 
-// The sequencer's step clock, run by every processed block (also while the
-// transport is stopped): it counts the block's samples into the current step.
-// When a step has elapsed the counter starts the next one; handing the step
-// change of a running sequence to the message thread belongs here as well and
-// is not wired in yet.
+#include "../presets/factory_presets.h"
+#include "safe_convert.h"
+
+#include <climits>
+
+using namespace parameter_table;
+
+// The step sequencer: eight snapshots of parameters 0..40, stepped through in
+// time with a tempo. The audio thread only counts samples and leaves a step
+// change for the message thread, where the next step's values are applied.
+
+namespace
+{
+    constexpr int lastAppliedParameter = sideGain2;   // steps hold and apply 0..40
+
+    int nextStep (int step) noexcept
+    {
+        return (step + 1) % ZorvaluneAudioProcessor::NUM_STEPS;
+    }
+}
+
+//============================================================================== timing
+// The length of a step from the sequencer tempo (41) and the step length key
+// (42), computed when either is set, with the sample rate of that moment.
+void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
+{
+    const int key = truncToInt (parameterValues[seqNrBars].load() * 100.0f + 0.5f);
+    const auto it = sBeatFractions.find (key);
+    const float beats = it != sBeatFractions.end() ? it->second : 0.0f;
+    float bpm = parameterValues[seqBpm].load() * 1000.0f;
+
+    if (! (bpm > 0.0f))
+    {
+        if (changedIndex == seqBpm)
+            return;
+
+        bpm = 120.0f;
+    }
+
+    const float b = beats > 0.0f ? beats : 1.0f;
+    const float samples = b * sampleRate * 60.0f / bpm;
+
+    // A tiny tempo must not overflow the counter, a huge one must still leave a step.
+    stepLengthSamples = juce::jlimit (1, 2000000000, truncToInt (samples));
+}
+
+// Runs for every processed block, also while the transport is stopped: at
+// most one step change per block, so a step shorter than a block is caught
+// up one step per block.
 void ZorvaluneAudioProcessor::runSequencerStepClock (int numSamples)
 {
     const int length = stepLengthSamples.load();
 
     if (stepSampleCounter >= length)
+    {
         stepSampleCounter = juce::jmax (0, stepSampleCounter - length);
 
-    stepSampleCounter += numSamples;
+        if (sequencerRunning.load() != 0)
+            audioThreadRequests.post (audio_thread_requests::stepChange);
+    }
+
+    stepSampleCounter = (int) juce::jmin ((juce::int64) INT_MAX, (juce::int64) stepSampleCounter + numSamples);
+}
+
+//============================================================================== running
+// how 0 stops; 1 starts from the Seq_On switch, 2 from a transport start.
+void ZorvaluneAudioProcessor::sequencerOn (int how)
+{
+    if (how == 0)
+    {
+        sequencerRunning = 0;
+        return;
+    }
+
+    const float mode = blockParameterValues[seqMode];
+
+    if (mode == 0.0f)
+    {
+        sequencerRunning = 0;
+        return;
+    }
+
+    if (parameterValues[seqOn].load() > 0.5f && (mode == 1.0f || how == 2))
+        sequencerRunning = 2;
+
+    const bool step0WasMarked = stepStates[0][0].load() == 2;
+    currentStep = 0;
+
+    for (auto& state : stepStates)
+    {
+        state[1] = 0;
+
+        if (state[0].load() == 1)
+            state[0] = 0;
+    }
+
+    const bool step0Valid = truncToInt (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
+
+    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
+        applyStepSnapshot (0);
+}
+
+// The step change, on the message thread.
+void ZorvaluneAudioProcessor::sequencerStepTask()
+{
+    int step = nextStep (juce::jlimit (0, NUM_STEPS - 1, currentStep.load()));
+
+    if (truncToInt (blockParameterValues[seqSkipMode] + 0.5f) == 1)
+        for (int tries = 0; tries < NUM_STEPS && stepStates[step][0].load() == 2; ++tries)
+            step = nextStep (step);
+
+    currentStep = step;
+
+    if (blockParameterValues[seqMode] == 0.0f)
+        return;
+
+    if (stepStates[step][0].load() != 2)
+        applyStepSnapshot (step);
+}
+
+// Applies the step's stored values when it holds a snapshot. The host is not
+// told; the editor refreshes through setParameter.
+void ZorvaluneAudioProcessor::applyStepSnapshot (int step)
+{
+    const auto* snapshot = stepSnapshots[step];
+
+    if (truncToInt (snapshot[seqStepSaved] + 0.5f) != step + 1)
+        return;
+
+    for (int i = 0; i <= lastAppliedParameter; ++i)
+        setParameter (i, snapshot[i]);
+}
+
+//============================================================================== step buttons
+void ZorvaluneAudioProcessor::sequencerStepBtnPushed (int step)
+{
+    if (step < 0 || step >= NUM_STEPS || blockParameterValues[seqMode] == 0.0f)
+        return;
+
+    // While the sequence is switched on a push only marks or unmarks the step.
+    if (parameterValues[seqOn].load() > 0.5f)
+    {
+        auto& state = stepStates[step][0];
+        const int word = state.load();
+
+        if (word == 0 || word == 2)
+            state = 2 - word;
+
+        return;
+    }
+
+    for (int k = 0; k < NUM_STEPS; ++k)
+    {
+        auto& state = stepStates[k][0];
+        auto& mark = stepStates[k][1];
+
+        if (k != step)
+        {
+            if (state.load() == 1)
+                state = 0;
+
+            mark = 0;
+        }
+        else if (stepRecordState.load() == 0)
+        {
+            const int word = state.load();
+
+            if (word == 1)
+            {
+                state = 2;
+                stepSnapshots[k][param47] = 1.0f;
+            }
+            else
+            {
+                state = 1;
+
+                if (word == 2)
+                    stepSnapshots[k][param47] = 0.0f;
+
+                applyStepSnapshot (k);
+            }
+        }
+        else if (mark.load() == stepSelectMark)
+        {
+            mark = 0;
+            stepRecordState = 0;
+        }
+        else
+        {
+            mark = stepSelectMark;
+        }
+    }
+}
+
+//============================================================================== recording
+// Called by setParameter after the value is stored, on whatever thread sets it.
+void ZorvaluneAudioProcessor::recordTouchedParameter (int index)
+{
+    if (stepRecordState.load() != 1)
+        return;
+
+    touchedParameters.fetch_or (std::uint64_t { 1 } << index);
+
+    if (blockParameterValues[seqMode] != 0.0f && ! (parameterValues[seqOn].load() > 0.5f))
+    {
+        // The first change after arming marks every step as a target.
+        int armed = 1;
+
+        if (stepRecordState.compare_exchange_strong (armed, 2))
+            for (auto& state : stepStates)
+                state[1] = stepSelectMark;
+    }
+}
+
+// SAVE, on the message thread. The record state is taken over atomically, so
+// a setParameter on another thread either sees the arming whole or not at all.
+void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
+{
+    if (blockParameterValues[seqMode] == 0.0f || parameterValues[seqOn].load() > 0.5f)
+    {
+        stepRecordState = 0;
+        return;
+    }
+
+    const auto storeAll = [this] (int k)
+    {
+        for (int i = 0; i <= lastAppliedParameter; ++i)
+            stepSnapshots[k][i] = parameterValues[(size_t) i].load();
+
+        stepSnapshots[k][seqStepSaved] = (float) (k + 1);
+    };
+
+    const auto clearMarks = [this]
+    {
+        for (auto& state : stepStates)
+            state[1] = 0;
+    };
+
+    const int state = stepRecordState.exchange (0);
+
+    if (state == 0)
+    {
+        // Arm: the selected step is the target until a parameter changes.
+        for (auto& step : stepStates)
+            step[1] = step[0].load() == 1 ? stepSelectMark : 0;
+
+        touchedParameters = 0;
+        stepRecordState = 1;
+        return;
+    }
+
+    if (state == 1)
+    {
+        for (int k = 0; k < NUM_STEPS; ++k)
+        {
+            if (stepStates[k][1].load() != stepSelectMark)
+                continue;
+
+            if (stepStates[k][0].load() == 0)
+                stepStates[k][0] = 1;
+
+            storeAll (k);
+        }
+
+        clearMarks();
+        return;
+    }
+
+    const auto touched = touchedParameters.exchange (0);
+
+    for (int k = 0; k < NUM_STEPS && touched != 0; ++k)
+    {
+        if (stepStates[k][1].load() != stepSelectMark)
+            continue;
+
+        if (stepSnapshots[k][seqStepSaved] == 0.0f)
+        {
+            storeAll (k);   // an empty step receives the whole current setting
+            continue;
+        }
+
+        // Only the values a step applies are stored: its own bookkeeping
+        // (46, 47) and the sequencer's settings are never overwritten.
+        for (int i = 0; i <= lastAppliedParameter; ++i)
+            if ((touched & (std::uint64_t { 1 } << i)) != 0)
+                stepSnapshots[k][i] = parameterValues[(size_t) i].load();
+    }
+
+    clearMarks();
+}
+
+//============================================================================== requests from other threads
+void ZorvaluneAudioProcessor::handleAudioThreadRequest (audio_thread_requests::kind k)
+{
+    switch (k)
+    {
+        case audio_thread_requests::stepChange:    sequencerStepTask(); break;
+        case audio_thread_requests::startWatchdog: startTimer (100); break;
+        case audio_thread_requests::enableMidi:    enableMidiReceive(); break;
+        case audio_thread_requests::numKinds:      break;
+    }
 }

@@ -1,22 +1,62 @@
 #include "PluginProcessor.h"
 
-// The exchange of side-chain audio between instances of one process. The
-// block frame calls these at their places in the block; the process-wide
-// slot store itself is not built yet, so for now nothing is kept: a sending
-// instance only passes its audio through (the frame ends its block), and a
-// receiver finds no link and a silent row.
+// The exchange of side-chain audio between instances of one process. Blocks
+// meet in the process-wide slots by their time stamp in samples: the host's
+// position while the transport plays, each instance's own stopped-sample
+// count while it is stopped.
 
-void ZorvaluneAudioProcessor::clearSideChainSlots()
+ZorvaluneAudioProcessor::extSideChainSlot ZorvaluneAudioProcessor::sExtSideChainData[NUM_SIDE_CHAIN_SLOTS];
+
+void ZorvaluneAudioProcessor::takeBlockRouting()
 {
+    const int slot1 = side_chan_mod1.load();
+    const int slot2 = side_chan_mod2.load();
+
+    blockRouting.mod1Source = mod1Source.load();
+    blockRouting.mod2Source = mod2Source.load();
+    blockRouting.slot1 = isSideChainSlot (slot1) ? slot1 : -1;
+    blockRouting.slot2 = isSideChainSlot (slot2) ? slot2 : -1;
 }
 
-void ZorvaluneAudioProcessor::sendSideChainBlock (const juce::AudioBuffer<float>& buffer, int numSamples, juce::int64 time)
+// A transport start or a jump on the timeline makes every queued block stale,
+// in every instance.
+void ZorvaluneAudioProcessor::clearSideChainSlots()
 {
-    juce::ignoreUnused (buffer, numSamples, time);
+    for (auto& slot : sExtSideChainData)
+        slot.clear();
+}
+
+// Only modulation slot 1 sends: the first channel of the main input.
+void ZorvaluneAudioProcessor::sendSideChainBlock (const juce::AudioBuffer<float>& buffer, int numSamples,
+                                                  juce::int64 time, int slot)
+{
+    if (! isSideChainSlot (slot) || buffer.getNumChannels() < 1 || numSamples <= 0)
+        return;
+
+    mod1LinkStatus = sExtSideChainData[slot].send (buffer.getReadPointer (0), numSamples, time);
 }
 
 int ZorvaluneAudioProcessor::getReceivingSideChainData (juce::int64 time, int useHostTime, int slot, int row)
 {
-    juce::ignoreUnused (time, useHostTime, slot, row);
-    return 0;
+    if (! isSideChainSlot (slot))
+        return link_status::none;
+
+    const juce::int64 t = useHostTime != 0 ? time : stoppedSamplePosition;
+    const int n = blockSize;
+    float* destination = nullptr;
+
+    if (n > 0 && row >= 0 && historyRingIndex >= 0 && historyRingIndex < (int) historyRing.size())
+    {
+        auto& samples = historyRing[(size_t) historyRingIndex].samples;
+
+        if ((size_t) (row + 1) * (size_t) n <= samples.size())
+            destination = samples.data() + (size_t) row * (size_t) n;
+    }
+
+    const int status = sExtSideChainData[slot].receive (t, n, destination);
+
+    if (status == link_status::entryTooShort)
+        audioThreadLog.post ({ audio_thread_log::line::sideChainEntryTooShort });
+
+    return status;
 }

@@ -7,4 +7,5 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/processor_block.cpp
     ${CMAKE_CURRENT_LIST_DIR}/processor_bypass.cpp
     ${CMAKE_CURRENT_LIST_DIR}/processor_sequencer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/processor_sidechain.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/processor_sidechain.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/side_chain_store.cpp)

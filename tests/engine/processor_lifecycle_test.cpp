@@ -152,6 +152,7 @@ TEST (ProcessorLifecycle, WatchdogClearsLinkStatusWhenNoBlockRan)
     buffer.clear();
     juce::MidiBuffer midi;
 
+    p.side_chan_mod1 = -1;   // no slot: the block sends nothing and leaves the statuses
     p.mod1LinkStatus = 1;
     p.mod2LinkStatus = 3;
     p.processBlock (buffer, midi);

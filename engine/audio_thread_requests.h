@@ -1,0 +1,49 @@
+#pragma once
+
+#include <juce_events/juce_events.h>
+
+#include <array>
+#include <atomic>
+#include <functional>
+
+// Work that the audio thread (or any thread other than the message thread)
+// hands to the message thread. Posting only bumps an atomic counter: it never
+// allocates, locks or waits. A timer on the message thread collects the
+// counters and runs the handler once per request, in the order of the kinds.
+//
+// The owner keeps this as a member: the timer stops when it is destroyed, so
+// a request never reaches an owner that is gone.
+class audio_thread_requests : private juce::Timer
+{
+public:
+    enum kind { stepChange, startWatchdog, enableMidi, numKinds };
+
+    using handler = std::function<void (kind)>;
+
+    // Message thread (or the owner's constructor).
+    explicit audio_thread_requests (handler h, int intervalMs = 10) : onRequest (std::move (h))
+    {
+        startTimer (intervalMs);
+    }
+
+    ~audio_thread_requests() override { stopTimer(); }
+
+    // Any thread.
+    void post (kind k) noexcept { counts[(size_t) k].fetch_add (1, std::memory_order_release); }
+
+    int pending (kind k) const noexcept { return counts[(size_t) k].load (std::memory_order_acquire); }
+
+    // Message thread: runs every request posted so far.
+    void collect()
+    {
+        for (size_t k = 0; k < counts.size(); ++k)
+            for (int n = counts[k].exchange (0, std::memory_order_acq_rel); n > 0; --n)
+                onRequest ((kind) k);
+    }
+
+private:
+    void timerCallback() override { collect(); }
+
+    handler onRequest;
+    std::array<std::atomic<int>, numKinds> counts {};
+};
