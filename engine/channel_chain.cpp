@@ -67,9 +67,12 @@ namespace
             slot2 = makeSlot (blk.mod2Source, blk.mod2Destination, blk.sideGain2, blk.receivedRow2, st.lfo2, mod2Depth);
         }
 
-        // Set-up that happens whether or not the channel has samples.
-        void setUpTape() noexcept
+        // Set-up that happens whether or not the channel has samples: the
+        // clip-gain and wet-share targets and the tape.
+        void setUpTargetsAndTape() noexcept
         {
+            st.clipGainDb.setTargetValue (raw (crushOn) > 0.5f ? value (clipGain) : 0.0f);
+            st.dryWet.setTargetValue (blk.liveDryWet);
             readIndex = st.curPitchHistStartIndx;
             tapeFrequency = blk.tapeRate;
 
@@ -110,9 +113,6 @@ namespace
 
         void setUp() noexcept
         {
-            st.clipGainDb.setTargetValue (raw (crushOn) > 0.5f ? value (clipGain) : 0.0f);
-            st.dryWet.setTargetValue (blk.liveDryWet);
-
             // The RMS window of the noise detector; a shorter window drops its newest squares.
             const int capacity = st.rmsSquares.samples.capacity() - 1;
             rmsWindow = juce::jlimit (1, capacity, truncToInt (blk.liveRmsTime * 2000.0f * blk.sampleRate / 1000.0f));
@@ -735,7 +735,7 @@ void runChannelChain (channel_state& state, const chain_block_values& block, boo
         return;
 
     chain_run run (state, block, firstChannel, scratch, results);
-    run.setUpTape();
+    run.setUpTargetsAndTape();
 
     if (in == nullptr || out == nullptr || ! state.isPrepared())
         return;

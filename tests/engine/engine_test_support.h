@@ -4,6 +4,8 @@
 
 #include "engine/PluginProcessor.h"
 
+#include "block_runner.h"
+
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -57,38 +59,11 @@ namespace engine_test
     constexpr int neutralDelay = 1023;
 
     // Processes `in` block by block with the sizes given (repeated as needed);
-    // returns every output channel. Input channels beyond `in` are silent.
+    // the play head, if given, moves on with every block.
     inline juce::AudioBuffer<float> run (ZorvaluneAudioProcessor& p, const juce::AudioBuffer<float>& in,
                                          std::vector<int> blockSizes, test_play_head* head = nullptr)
     {
-        const int channels = juce::jmax (p.getTotalNumInputChannels(), p.getTotalNumOutputChannels());
-        const int total = in.getNumSamples();
-        juce::AudioBuffer<float> out (p.getTotalNumOutputChannels(), total);
-        juce::AudioBuffer<float> block (channels, 8192);
-        juce::MidiBuffer midi;
-        size_t which = 0;
-
-        for (int start = 0; start < total;)
-        {
-            const int n = juce::jmin (blockSizes[which++ % blockSizes.size()], total - start);
-            block.setSize (channels, n, false, false, true);
-            block.clear();
-
-            for (int c = 0; c < juce::jmin (channels, in.getNumChannels()); ++c)
-                block.copyFrom (c, 0, in, c, start, n);
-
-            p.processBlock (block, midi);
-
-            for (int c = 0; c < out.getNumChannels(); ++c)
-                out.copyFrom (c, start, block, c, 0, n);
-
-            if (head != nullptr)
-                head->time += n;
-
-            start += n;
-        }
-
-        return out;
+        return block_runner::process (p, in, blockSizes, [head] (int n) { if (head != nullptr) head->time += n; });
     }
 
     inline juce::AudioBuffer<float> run (ZorvaluneAudioProcessor& p, const juce::AudioBuffer<float>& in, int blockSize = 512)
@@ -96,47 +71,9 @@ namespace engine_test
         return run (p, in, std::vector<int> { blockSize });
     }
 
-    inline juce::AudioBuffer<float> constant (int channels, int samples, float value)
-    {
-        juce::AudioBuffer<float> b (channels, samples);
-
-        for (int c = 0; c < channels; ++c)
-            juce::FloatVectorOperations::fill (b.getWritePointer (c), value, samples);
-
-        return b;
-    }
-
-    // Uniform noise in -amplitude..amplitude, different on every channel.
-    inline juce::AudioBuffer<float> noise (int channels, int samples, float amplitude = 0.5f, int seed = 1)
-    {
-        juce::Random random (seed);
-        juce::AudioBuffer<float> b (channels, samples);
-
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < samples; ++i)
-                b.setSample (c, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
-
-        return b;
-    }
-
-    inline juce::AudioBuffer<float> sine (int channels, int samples, double hz, double rate, float amplitude)
-    {
-        juce::AudioBuffer<float> b (channels, samples);
-
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < samples; ++i)
-                b.setSample (c, i, amplitude * (float) std::sin (2.0 * juce::MathConstants<double>::pi * hz * i / rate));
-
-        return b;
-    }
-
-    inline bool allFinite (const juce::AudioBuffer<float>& b)
-    {
-        for (int c = 0; c < b.getNumChannels(); ++c)
-            for (int i = 0; i < b.getNumSamples(); ++i)
-                if (! std::isfinite (b.getSample (c, i)))
-                    return false;
-
-        return true;
-    }
+    using block_runner::constant;
+    using block_runner::noise;
+    using block_runner::sine;
+    using block_runner::allFinite;
+    using block_runner::largestDifference;
 }

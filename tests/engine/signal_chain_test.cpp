@@ -9,18 +9,6 @@ using namespace engine_test;
 namespace
 {
     float dB (float db) { return std::pow (10.0f, db / 20.0f); }
-
-    // The largest difference between two channels, `b` read `delay` samples later.
-    float largestDifference (const juce::AudioBuffer<float>& a, int channelA, const juce::AudioBuffer<float>& b,
-                             int channelB, int from, int delay = 0)
-    {
-        float worst = 0.0f;
-
-        for (int i = from; i + delay < b.getNumSamples() && i < a.getNumSamples(); ++i)
-            worst = juce::jmax (worst, std::abs (a.getSample (channelA, i) - b.getSample (channelB, i + delay)));
-
-        return worst;
-    }
 }
 
 //============================================================================== delay and alignment

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin_host.h"
+#include "../../engine/block_runner.h"
 
 #include <cmath>
 #include <limits>
@@ -53,89 +54,27 @@ namespace
         p->setValue (value);
     }
 
-    // Blocks of the given lengths, repeated as needed.
     juce::AudioBuffer<float> process (juce::AudioPluginInstance& instance, const juce::AudioBuffer<float>& in,
                                       const std::vector<int>& sizes)
     {
-        const int channels = juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels());
-        juce::AudioBuffer<float> out (instance.getTotalNumOutputChannels(), in.getNumSamples());
-        juce::AudioBuffer<float> block (channels, 8192);
-        juce::MidiBuffer midi;
-        size_t which = 0;
-
-        for (int start = 0; start < in.getNumSamples();)
-        {
-            const int n = juce::jmin (sizes[which++ % sizes.size()], in.getNumSamples() - start);
-            block.setSize (channels, n, false, false, true);
-            block.clear();
-
-            for (int c = 0; c < juce::jmin (channels, in.getNumChannels()); ++c)
-                block.copyFrom (c, 0, in, c, start, n);
-
-            instance.processBlock (block, midi);
-
-            for (int c = 0; c < out.getNumChannels(); ++c)
-                out.copyFrom (c, start, block, c, 0, n);
-
-            start += n;
-        }
-
-        return out;
+        return block_runner::process (instance, in, sizes);
     }
 
-    juce::AudioBuffer<float> noise (int channels, int samples, float amplitude = 0.5f, int seed = 1)
-    {
-        juce::Random random (seed);
-        juce::AudioBuffer<float> b (channels, samples);
+    using block_runner::constant;
+    using block_runner::noise;
 
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < samples; ++i)
-                b.setSample (c, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
-
-        return b;
-    }
-
-    juce::AudioBuffer<float> constant (int channels, int samples, float value)
-    {
-        juce::AudioBuffer<float> b (channels, samples);
-
-        for (int c = 0; c < channels; ++c)
-            juce::FloatVectorOperations::fill (b.getWritePointer (c), value, samples);
-
-        return b;
-    }
-
+    // A sine on both channels.
     juce::AudioBuffer<float> sine (int samples, double hz, double rate, float amplitude)
     {
-        juce::AudioBuffer<float> b (2, samples);
-
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < samples; ++i)
-                b.setSample (c, i, amplitude * (float) std::sin (2.0 * juce::MathConstants<double>::pi * hz * i / rate));
-
-        return b;
+        return block_runner::sine (2, samples, hz, rate, amplitude);
     }
 
-    // The largest difference between channel c of a and of b read `lag` samples later.
     float largestDifference (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b, int c, int from = 0, int lag = 0)
     {
-        float worst = 0.0f;
-
-        for (int i = from; i + lag < b.getNumSamples() && i < a.getNumSamples(); ++i)
-            worst = juce::jmax (worst, std::abs (a.getSample (c, i) - b.getSample (c, i + lag)));
-
-        return worst;
+        return block_runner::largestDifference (a, c, b, c, from, lag);
     }
 
-    bool allFinite (const juce::AudioBuffer<float>& b)
-    {
-        for (int c = 0; c < b.getNumChannels(); ++c)
-            for (int i = 0; i < b.getNumSamples(); ++i)
-                if (! std::isfinite (b.getSample (c, i)))
-                    return false;
-
-        return true;
-    }
+    using block_runner::allFinite;
 }
 
 class SignalChainHost : public testing::TestWithParam<Format> {};

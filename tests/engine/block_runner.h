@@ -1,0 +1,108 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+// Feeds audio to any processor (ours in process, or a hosted bundle) block by
+// block, the way a host's render loop does, with the test signals and checks
+// that go with it. Shared by the engine tests and the host-level signal-chain
+// tests.
+namespace block_runner
+{
+    // Processes `in` in blocks of the given lengths (repeated as needed) and
+    // returns every output channel. Input channels beyond `in` are silent;
+    // `afterBlock` is told each block's length.
+    inline juce::AudioBuffer<float> process (juce::AudioProcessor& p, const juce::AudioBuffer<float>& in,
+                                             const std::vector<int>& blockSizes,
+                                             const std::function<void (int)>& afterBlock = {})
+    {
+        const int channels = juce::jmax (p.getTotalNumInputChannels(), p.getTotalNumOutputChannels());
+        const int total = in.getNumSamples();
+        juce::AudioBuffer<float> out (p.getTotalNumOutputChannels(), total);
+        juce::AudioBuffer<float> block (channels, 8192);
+        juce::MidiBuffer midi;
+        size_t which = 0;
+
+        for (int start = 0; start < total;)
+        {
+            const int n = juce::jmin (blockSizes[which++ % blockSizes.size()], total - start);
+            block.setSize (channels, n, false, false, true);
+            block.clear();
+
+            for (int c = 0; c < juce::jmin (channels, in.getNumChannels()); ++c)
+                block.copyFrom (c, 0, in, c, start, n);
+
+            p.processBlock (block, midi);
+
+            for (int c = 0; c < out.getNumChannels(); ++c)
+                out.copyFrom (c, start, block, c, 0, n);
+
+            if (afterBlock)
+                afterBlock (n);
+
+            start += n;
+        }
+
+        return out;
+    }
+
+    inline juce::AudioBuffer<float> constant (int channels, int samples, float value)
+    {
+        juce::AudioBuffer<float> b (channels, samples);
+
+        for (int c = 0; c < channels; ++c)
+            juce::FloatVectorOperations::fill (b.getWritePointer (c), value, samples);
+
+        return b;
+    }
+
+    // Uniform noise in -amplitude..amplitude, different on every channel.
+    inline juce::AudioBuffer<float> noise (int channels, int samples, float amplitude = 0.5f, int seed = 1)
+    {
+        juce::Random random (seed);
+        juce::AudioBuffer<float> b (channels, samples);
+
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < samples; ++i)
+                b.setSample (c, i, (random.nextFloat() * 2.0f - 1.0f) * amplitude);
+
+        return b;
+    }
+
+    inline juce::AudioBuffer<float> sine (int channels, int samples, double hz, double rate, float amplitude)
+    {
+        juce::AudioBuffer<float> b (channels, samples);
+
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < samples; ++i)
+                b.setSample (c, i, amplitude * (float) std::sin (2.0 * juce::MathConstants<double>::pi * hz * i / rate));
+
+        return b;
+    }
+
+    inline bool allFinite (const juce::AudioBuffer<float>& b)
+    {
+        for (int c = 0; c < b.getNumChannels(); ++c)
+            for (int i = 0; i < b.getNumSamples(); ++i)
+                if (! std::isfinite (b.getSample (c, i)))
+                    return false;
+
+        return true;
+    }
+
+    // The largest difference between channel ca of a and channel cb of b,
+    // from sample `from` on, with b read `lag` samples later.
+    inline float largestDifference (const juce::AudioBuffer<float>& a, int ca, const juce::AudioBuffer<float>& b,
+                                    int cb, int from = 0, int lag = 0)
+    {
+        float worst = 0.0f;
+
+        for (int i = from; i + lag < b.getNumSamples() && i < a.getNumSamples(); ++i)
+            worst = juce::jmax (worst, std::abs (a.getSample (ca, i) - b.getSample (cb, i + lag)));
+
+        return worst;
+    }
+}
