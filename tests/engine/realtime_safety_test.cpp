@@ -231,3 +231,121 @@ TEST (RealTimeSafety, HandOffVersionsOnlyGrow)
     EXPECT_EQ (shrunk, 0);
     EXPECT_GE (handoff.version(), last);
 }
+
+TEST (RealTimeSafety, SequencerSideChainAndBypassAllocateNothing)
+{
+    // A host's audio thread of its own, so that what must wait for the message
+    // thread (the watchdog timer, the MIDI input) is handed over from it.
+    for (auto& slot : ZorvaluneAudioProcessor::sExtSideChainData)
+        slot.clear();
+
+    auto sender = makeProcessor (48000.0, 512, 2, 1);
+    auto receiver = makeProcessor (48000.0, 512, 2, 1);
+    everySectionOn (*receiver);
+    sender->side_chan_mod1 = 4;
+    sender->setMod1Source (6);
+    receiver->side_chan_mod1 = 4;
+    receiver->side_chan_mod2 = 15;
+    receiver->setMod1Source (7);
+    receiver->setMod2Source (7);
+
+    test_play_head head;
+
+    // Play mode with steps of 360 samples: every transport start applies step
+    // 0 on the audio thread, and the steps switch sources and filters.
+    const float senderSources[] = { 0.06f, 0.06f, 0.08f, 0.06f, 0.06f, 0.06f, 0.06f, 0.06f };
+    const float receiverSources[] = { 0.08f, 0.07f, 0.07f, 0.09f, 0.07f, 0.07f, 0.0f, 0.07f };
+
+    for (auto* p : { sender.get(), receiver.get() })
+    {
+        p->setPlayHead (&head);
+
+        for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
+        {
+            for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
+                p->stepSnapshots[k][i] = p->parameterValues[(size_t) i].load();
+
+            p->stepSnapshots[k][mod1Src] = (p == sender.get() ? senderSources : receiverSources)[k];
+            p->stepSnapshots[k][inLowPassFreq] = 0.2f + 0.05f * (float) k;
+            p->stepSnapshots[k][seqStepSaved] = (float) (k + 1);
+        }
+
+        p->setParameter (seqBpm, 1.0f);
+        p->setParameter (seqNrBars, 0.17f);
+        p->setParameter (seqMode, 0.2f);
+        juce::AudioBuffer<float> first (3, 512);
+        first.clear();
+        juce::MidiBuffer none;
+        p->processBlock (first, none);
+        p->setParameter (seqOn, 1.0f);
+    }
+
+    allocationsCounted = 0;
+    std::atomic<bool> done { false };
+    std::atomic<int> receivedBlocks { 0 }, sentBlocks { 0 };
+
+    std::thread audio ([&]
+    {
+        juce::AudioBuffer<float> a (3, 4096), b (3, 4096);
+        juce::MidiBuffer midi;
+        juce::Random random (7);
+
+        for (int block = 0; block < 400; ++block)
+        {
+            // Mostly one length, so that blocks match; now and then any other.
+            const int n = block % 50 == 9 ? 4096 : block % 10 == 3 ? 1 + random.nextInt (700) : 256;
+            a.setSize (3, n, false, false, true);
+            b.setSize (3, n, false, false, true);
+
+            for (int c = 0; c < 3; ++c)
+                for (int i = 0; i < n; ++i)
+                {
+                    a.setSample (c, i, random.nextFloat() - 0.5f);
+                    b.setSample (c, i, random.nextFloat() - 0.5f);
+                }
+
+            head.playing = (block / 40) % 2 == 1;
+
+            {
+                const counting_scope counting;
+                sender->processBlock (a, midi);
+
+                if (block % 9 == 5)
+                    receiver->processBlockBypassed (b, midi);
+                else
+                    receiver->processBlock (b, midi);
+            }
+
+            sentBlocks += sender->mod1LinkStatus.load() >= link_status::sending ? 1 : 0;
+            const int status = receiver->mod1LinkStatus.load();
+            receivedBlocks += status >= link_status::exact && status <= link_status::nearestInFull ? 1 : 0;
+            head.time += n;
+        }
+
+        done = true;
+    });
+
+    // Meanwhile the message thread takes the step changes.
+    while (! done.load())
+    {
+        sender->handleAudioThreadRequests();
+        receiver->handleAudioThreadRequests();
+        juce::Thread::sleep (1);
+    }
+
+    audio.join();
+    sender->handleAudioThreadRequests();
+    receiver->handleAudioThreadRequests();
+
+    EXPECT_EQ (allocationsCounted.load(), 0);
+    EXPECT_GT (sentBlocks.load(), 100);
+    EXPECT_GT (receivedBlocks.load(), 20);
+    EXPECT_NE (receiver->midiWrapper, nullptr);   // step 0 chose MIDI at a transport start
+    EXPECT_TRUE (sender->isTimerRunning());
+
+    for (auto* p : { sender.get(), receiver.get() })
+        p->setPlayHead (nullptr);
+
+    for (auto& slot : ZorvaluneAudioProcessor::sExtSideChainData)
+        slot.clear();
+}

@@ -1,0 +1,215 @@
+#include "block_steps.h"
+
+#include "presets/factory_presets.h"
+
+#include <thread>
+
+using namespace engine_test;
+
+namespace
+{
+    struct parameter_listener : juce::AudioProcessorListener
+    {
+        std::vector<std::pair<int, float>> changes;
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { changes.emplace_back (index, value); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    };
+
+    int waveformOf (const ZorvaluneAudioProcessor& p, int slot, int channel)
+    {
+        const auto& state = p.channelStates[(size_t) channel];
+        return slot == 1 ? state.lfo1.waveform : state.lfo2.waveform;
+    }
+}
+
+TEST (ModulationSources, CodesZeroToFourChooseTheOscillatorWaveform)
+{
+    const int waveforms[] = { 0, 2, 3, 4, 7 };
+
+    for (int slot : { 1, 2 })
+    {
+        ZorvaluneAudioProcessor p;
+        const auto select = [&] (int code) { slot == 1 ? p.setMod1Source (code) : p.setMod2Source (code); };
+        const auto& source = slot == 1 ? p.mod1Source : p.mod2Source;
+        const auto parameter = (size_t) (slot == 1 ? mod1Src : mod2Src);
+
+        for (int code = 0; code <= 4; ++code)
+        {
+            const int refreshes = p.editorRefreshRequests.load();
+            p.editorNotifyCounter = 0;
+            select (code);
+            EXPECT_EQ (source.load(), code);
+            EXPECT_EQ (p.parameterValues[parameter].load(), (float) code / 100.0f);
+            EXPECT_EQ (p.editorRefreshRequests.load(), refreshes + 1);   // whatever the counter holds
+
+            for (int c = 0; c < ZorvaluneAudioProcessor::MAX_CHANNELS; ++c)
+                ASSERT_EQ (waveformOf (p, slot, c), waveforms[code]) << "slot " << slot << " code " << code;
+        }
+
+        // Other codes keep the waveform last set; codes outside the table are stored as they are.
+        for (int code : { 5, 6, 7, 9, 10, 11, 42, -3 })
+        {
+            select (code);
+            EXPECT_EQ (source.load(), code);
+            EXPECT_EQ (waveformOf (p, slot, 23), 7);
+        }
+
+        // The other slot's oscillators never move.
+        EXPECT_EQ (waveformOf (p, slot == 1 ? 2 : 1, 0), slot == 1 ? 2 : 0);
+    }
+}
+
+TEST (ModulationSources, HostValuesSnapToTheirCode)
+{
+    ZorvaluneAudioProcessor p;
+    p.setParameter (mod2Src, 0.0449f);
+    EXPECT_EQ (p.mod2Source.load(), 4);
+    EXPECT_EQ (p.parameterValues[mod2Src].load(), 0.04f);
+    EXPECT_EQ (p.channelStates[5].lfo2.waveform, 7);
+
+    p.setParameter (mod1Dest, 0.0651f);
+    EXPECT_EQ (p.mod1Destination.load(), 7);
+}
+
+TEST (ModulationSources, TimerAndMidiFromOtherThreadsWaitForTheMessageThread)
+{
+    ZorvaluneAudioProcessor p;
+    ASSERT_FALSE (p.isTimerRunning());
+
+    std::thread host ([&]
+    {
+        p.setParameter (mod2Src, 0.06f);   // side-chain send on slot 2: starts the watchdog
+        p.setParameter (mod1Src, 0.08f);   // MIDI
+    });
+    host.join();
+
+    EXPECT_EQ (p.mod2Source.load(), 6);
+    EXPECT_EQ (p.mod1Source.load(), 8);
+    EXPECT_FALSE (p.isTimerRunning());
+    EXPECT_EQ (p.midiWrapper, nullptr);
+
+    p.handleAudioThreadRequests();
+    EXPECT_TRUE (p.isTimerRunning());
+    EXPECT_EQ (p.getTimerInterval(), 100);
+    ASSERT_NE (p.midiWrapper, nullptr);
+
+    // Enabling again keeps the one input.
+    const auto* input = p.midiWrapper.get();
+    p.setMod2Source (8);
+    p.enableMidiReceive();
+    EXPECT_EQ (p.midiWrapper.get(), input);
+}
+
+//==============================================================================
+TEST (TempoLock, SyncedRatesFollowTheTempoAndTellTheHost)
+{
+    ZorvaluneAudioProcessor p;
+    parameter_listener host;
+    p.addListener (&host);
+    p.presetModified = 1;
+    p.currentProgram = 3;
+    p.lfo1SyncIndex = 8;     // one beat
+    p.lfo2SyncIndex = 14;    // a quarter beat
+    p.tempoBpm = 120.0f;
+    const int counter = p.editorNotifyCounter.load();
+
+    p.calc_delay_times();
+
+    EXPECT_FLOAT_EQ (p.lfo1Hz.load(), 2.0f);
+    EXPECT_FLOAT_EQ (p.lfo2Hz.load(), 8.0f);
+    EXPECT_FLOAT_EQ (p.parameterValues[lfo1Freq].load(), 0.005f);
+    EXPECT_FLOAT_EQ (p.parameterValues[lfo2Freq].load(), 0.02f);
+    EXPECT_EQ (p.lfo1SyncIndex.load(), 8);
+    EXPECT_EQ (p.lfo2SyncIndex.load(), 14);
+    EXPECT_EQ (p.currentProgram.load(), 0);
+    EXPECT_EQ (p.editorNotifyCounter.load(), counter + 3);
+    ASSERT_EQ (host.changes.size(), 2u);
+    EXPECT_EQ (host.changes[0].first, lfo1Freq);
+    EXPECT_FLOAT_EQ (host.changes[0].second, 0.005f);
+    EXPECT_EQ (host.changes[1].first, lfo2Freq);
+
+    // Automation to a rate that matches no fraction keeps the choice, and the
+    // next tempo change puts the locked rate back.
+    p.setParameter (lfo1Freq, 0.0123f);
+    EXPECT_EQ (p.lfo1SyncIndex.load(), 8);
+    p.tempoBpm = 90.0f;
+    p.calc_delay_times();
+    EXPECT_FLOAT_EQ (p.lfo1Hz.load(), 1.5f);
+    EXPECT_FLOAT_EQ (p.lfo2Hz.load(), 6.0f);
+
+    p.removeListener (&host);
+}
+
+TEST (TempoLock, NothingLocksWithoutATempoOrAChoice)
+{
+    ZorvaluneAudioProcessor p;
+    p.lfo1SyncIndex = 8;
+    p.lfo1Hz = 0.7f;
+    p.calc_delay_times();                  // tempo 0
+    EXPECT_FLOAT_EQ (p.lfo1Hz.load(), 0.7f);
+
+    p.tempoBpm = 120.0f;
+    p.lfo1SyncIndex = 30;                  // not a key of the table
+    p.lfo2SyncIndex = 0;                   // free
+    p.lfo2Hz = 3.0f;
+    const int counter = p.editorNotifyCounter.load();
+    p.calc_delay_times();
+    EXPECT_FLOAT_EQ (p.lfo1Hz.load(), 0.7f);
+    EXPECT_FLOAT_EQ (p.lfo2Hz.load(), 3.0f);
+    EXPECT_EQ (p.editorNotifyCounter.load(), counter + 1);
+
+    // A very slow rate at tempo 0 must not lock to the slowest fraction.
+    ZorvaluneAudioProcessor q;
+    q.setParameter (lfo2Freq, 1.0e-6f);
+    EXPECT_EQ (q.lfo2SyncIndex.load(), 0);
+}
+
+TEST (TempoLock, AutomatedRatesLockToTheNearestFraction)
+{
+    ZorvaluneAudioProcessor p;
+    p.tempoBpm = 120.0f;
+
+    // 120 BPM is 2 beats per second: each fraction's exact rate selects it.
+    for (const auto& [key, beats] : sBeatFractions)
+    {
+        p.lfo2SyncIndex = 0;
+        p.setParameter (lfo2Freq, 2.0f / beats / 400.0f);
+        EXPECT_EQ (p.lfo2SyncIndex.load(), key) << "key " << key;
+    }
+}
+
+TEST (ModulationRates, RatesReachTheOscillatorsWithTheNextBlock)
+{
+    auto p = makeProcessor (44100.0, 64, 2);
+    p->setParameter (lfo1Freq, 0.0075f);   // 3 Hz
+    p->lfo2Hz = 11.0f;                     // written straight to the field, as the panel does
+    block_steps::run (*p, 1, 64);
+
+    for (int c = 0; c < 2; ++c)
+    {
+        const auto& s = p->channelStates[(size_t) c];
+        EXPECT_FLOAT_EQ (s.lfo1.frequency, 3.0f);
+        EXPECT_FLOAT_EQ (s.lfo1.phaseIncrement, (float) (3.0 * juce::MathConstants<double>::twoPi / 44100.0));
+        EXPECT_FLOAT_EQ (s.lfo2.frequency, 11.0f);
+        EXPECT_FLOAT_EQ (s.lfo2.phaseIncrement, (float) (11.0 * juce::MathConstants<double>::twoPi / 44100.0));
+    }
+}
+
+TEST (ModulationRates, EnvelopeSourcesOnOneSampleBlocks)
+{
+    auto p = makeProcessor (48000.0, 1, 2, 1);
+    p->setParameter (sideGain1, 0.0f);     // 0 dB
+    p->setMod1Source (9);
+    p->setMod2Source (10);
+    p->setParameter (mod1Dest, 0.04f);
+    p->setParameter (mod2Dest, 0.01f);
+    p->setParameter (noiseOn, 1.0f);
+    p->setParameter (rmsTime, 0.0f);       // a window of one sample
+
+    const auto out = block_steps::run (*p, 200, 1, [] (int c, int) { return c == 2 ? -0.4f : 0.3f; });
+
+    EXPECT_TRUE (allFinite (out));
+    EXPECT_FLOAT_EQ (p->mod1DisplayValue.load(), 0.4f);
+    EXPECT_FLOAT_EQ (p->mod2DisplayValue.load(), 1.0f);   // slot 2's gain is still 20 dB: capped at 1
+}
