@@ -1,0 +1,129 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "plugin_host.h"
+#include "tests/message_pump.h"
+
+#include <functional>
+#include <map>
+
+// A VST3 instance of the built plug-in as a host holds it: stereo in and out,
+// no side-chain bus, set up through its saved settings (the only way a host
+// reaches the plug-in's own fields, such as the side-chain slots and the
+// sequencer steps) and driven block by block.
+namespace hosted
+{
+    using sample_source = std::function<float (juce::int64 sample)>;
+
+    inline std::unique_ptr<juce::AudioPluginInstance> load (int blockSize = 512, double rate = 48000.0)
+    {
+        auto instance = plugin_host::load (plugin_host::Format::vst3, rate, blockSize);
+
+        if (instance == nullptr)
+            return {};
+
+        auto layout = instance->getBusesLayout();
+        layout.inputBuses.getReference (0) = juce::AudioChannelSet::stereo();
+        layout.outputBuses.getReference (0) = juce::AudioChannelSet::stereo();
+
+        if (layout.inputBuses.size() > 1)
+            layout.inputBuses.getReference (1) = juce::AudioChannelSet::disabled();
+
+        instance->releaseResources();
+        instance->setBusesLayout (layout);
+        instance->prepareToPlay (rate, blockSize);
+        return instance;
+    }
+
+    // The plug-in's settings text, parsed.
+    inline juce::var settings (juce::AudioPluginInstance& instance)
+    {
+        const auto text = plugin_host::settingsText (plugin_host::Format::vst3, plugin_host::saveState (instance));
+        return juce::JSON::parse (text);
+    }
+
+    inline double setting (juce::AudioPluginInstance& instance, const juce::String& key)
+    {
+        return (double) settings (instance).getProperty (key, juce::var());
+    }
+
+    // Loads settings text into the instance the way a host restores a project.
+    inline void restore (juce::AudioPluginInstance& instance, const juce::var& settingsObject)
+    {
+        const auto text = juce::JSON::toString (settingsObject, true);
+        juce::MemoryBlock component (text.toRawUTF8(), text.getNumBytesAsUTF8());
+
+        juce::XmlElement state ("VST3PluginState");
+        state.createNewChildElement ("IComponent")->addTextElement (component.toBase64Encoding());
+
+        juce::MemoryBlock wrapped;
+        juce::AudioProcessor::copyXmlToBinary (state, wrapped);
+        instance.setStateInformation (wrapped.getData(), (int) wrapped.getSize());
+    }
+
+    // Changes the given settings (parameter names, side-chain slots, step keys)
+    // and keeps the rest.
+    inline void change (juce::AudioPluginInstance& instance, const std::map<juce::String, double>& values)
+    {
+        auto s = settings (instance);
+        auto* object = s.getDynamicObject();
+        ASSERT_NE (object, nullptr);
+
+        for (const auto& [key, value] : values)
+            object->setProperty (key, value);
+
+        restore (instance, s);
+    }
+
+    // One block of n samples; `source` gives the first input channel's
+    // sample at each position counted from `start` (the second channel
+    // carries the same). Returns the first output channel.
+    inline std::vector<float> process (juce::AudioPluginInstance& instance, juce::int64 start, int n, const sample_source& source)
+    {
+        const int channels = juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels());
+        juce::AudioBuffer<float> buffer (channels, n);
+        buffer.clear();
+
+        for (int c = 0; c < juce::jmin (2, instance.getTotalNumInputChannels()); ++c)
+            for (int i = 0; i < n; ++i)
+                buffer.setSample (c, i, source (start + i));
+
+        juce::MidiBuffer midi;
+        instance.processBlock (buffer, midi);
+        return std::vector<float> (buffer.getReadPointer (0), buffer.getReadPointer (0) + n);
+    }
+
+    // Several blocks in a row; returns the first output channel of all of them.
+    inline std::vector<float> processRun (juce::AudioPluginInstance& instance, juce::int64 start, int blocks, int n,
+                                          const sample_source& source)
+    {
+        std::vector<float> out;
+
+        for (int b = 0; b < blocks; ++b)
+        {
+            const auto block = process (instance, start + (juce::int64) b * n, n, source);
+            out.insert (out.end(), block.begin(), block.end());
+        }
+
+        return out;
+    }
+
+    inline sample_source constant (float value)
+    {
+        return [value] (juce::int64) { return value; };
+    }
+
+    // Lets the plug-in's message-thread work run (step changes, timers).
+    inline void runMessageLoop (int milliseconds)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+
+        do
+        {
+            test_support::pumpMessages();
+            juce::Thread::sleep (2);
+        }
+        while (juce::Time::getMillisecondCounter() < end);
+    }
+}

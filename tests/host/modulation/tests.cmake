@@ -1,0 +1,2 @@
+target_sources(zorvalune_host_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/side_chain_host_test.cpp)
