@@ -213,3 +213,31 @@ TEST (ModulationRates, EnvelopeSourcesOnOneSampleBlocks)
     EXPECT_FLOAT_EQ (p->mod1DisplayValue.load(), 0.4f);
     EXPECT_FLOAT_EQ (p->mod2DisplayValue.load(), 1.0f);   // slot 2's gain is still 20 dB: capped at 1
 }
+
+TEST (ModulationDestinations, TapeRotationAndDepth)
+{
+    // A square LFO so slow that it stays at +1, full depth, tape on: the
+    // rotation destination speeds the wobble up eightfold, the depth
+    // destination takes the pitch movement away entirely.
+    const auto run = [] (float destination)
+    {
+        auto p = makeProcessor (48000.0, 512, 1);
+        for (const auto& [index, value] : { std::pair<int, float> { mod1Src, 0.01f }, { lfo1Freq, 0.000025f }, { slewRate, 0.0f },
+                                            { mod1Depth, 1.0f }, { mod1Dest, destination }, { tapeOn, 1.0f }, { tapeFreqDelta, 1.0f } })
+            p->setParameter (index, value);
+
+        block_steps::run (*p, 40, 512, block_steps::constant (0.25f));
+        return p;
+    };
+
+    auto rotated = run (0.05f);
+    EXPECT_FLOAT_EQ (rotated->tapeWobbleRate.load(), 8.0f);          // 1 Hz x (1 + 3.5 x (1 + 1))
+    EXPECT_FLOAT_EQ (rotated->channelStates[0].tapeLfo.frequency, 8.0f);
+
+    auto still = run (0.06f);
+    EXPECT_EQ (still->channelStates[0].pitchRate, 1.0f);
+    EXPECT_FLOAT_EQ (still->tapeWobbleRate.load(), 1.0f);
+
+    auto free = run (0.0f);
+    EXPECT_NE (free->channelStates[0].pitchRate, 1.0f);
+}
