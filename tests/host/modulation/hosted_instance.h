@@ -109,6 +109,22 @@ namespace hosted
         return out;
     }
 
+    // A host transport the test moves by hand.
+    struct play_head : juce::AudioPlayHead
+    {
+        bool playing = false;
+        juce::int64 time = 0;
+
+        juce::Optional<PositionInfo> getPosition() const override
+        {
+            PositionInfo info;
+            info.setTimeInSamples (time);
+            info.setIsPlaying (playing);
+            info.setBpm (120.0);
+            return info;
+        }
+    };
+
     inline sample_source constant (float value)
     {
         return [value] (juce::int64) { return value; };

@@ -292,20 +292,7 @@ TEST (SequencerHost, StepsApplyInOrderSkippingMarkedOnesAndSurviveTheSettingsTex
 
 TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
 {
-    struct head : juce::AudioPlayHead
-    {
-        bool playing = false;
-        juce::int64 time = 0;
-
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setTimeInSamples (time);
-            info.setIsPlaying (playing);
-            info.setBpm (120.0);
-            return info;
-        }
-    } transport;
+    hosted::play_head transport;
 
     auto p = hosted::load (n);
     ASSERT_NE (p, nullptr);

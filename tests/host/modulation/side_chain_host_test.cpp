@@ -39,26 +39,13 @@ namespace
     // from then on its output is what it receives.
     constexpr int settled = 6000;
 
-    struct playing_head : juce::AudioPlayHead
-    {
-        juce::int64 time = 0;
-
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setTimeInSamples (time);
-            info.setIsPlaying (true);
-            info.setBpm (120.0);
-            return info;
-        }
-    };
-
     // The slots live in the loaded module and outlast every instance. A
     // transport start in any instance empties all of them, so each test
     // begins with one.
     void emptyEverySlot()
     {
-        playing_head head;
+        hosted::play_head head;
+        head.playing = true;
         auto instance = hosted::load (64);
         ASSERT_NE (instance, nullptr);
         instance->setPlayHead (&head);
@@ -112,7 +99,8 @@ TEST (SideChainHost, HostPositionsWithinHalfABlockStillMatch)
     // Both play; the receiver's host reports a position 100 samples later.
     emptyEverySlot();
     constexpr int n = 512;
-    playing_head senderHead, receiverHead;
+    hosted::play_head senderHead, receiverHead;
+    senderHead.playing = receiverHead.playing = true;
 
     auto a = sender (3, n);
     auto b = receiver (3, n);
