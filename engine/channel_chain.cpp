@@ -18,6 +18,19 @@ namespace
     float finiteOr0 (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
     bool isEnvelopeSource (int source) noexcept { return source == 9 || source == 10; }
 
+    // Fills `values` with each next step of a glide.
+    void glideValues (juce::SmoothedValue<float>& v, float* values, int count) noexcept
+    {
+        if (! v.isSmoothing())
+        {
+            std::fill_n (values, count, v.getTargetValue());
+            return;
+        }
+
+        for (int i = 0; i < count; ++i)
+            values[i] = v.getNextValue();
+    }
+
     // Fills `gains` with the factor of each next step of a dB glide.
     void glideGains (juce::SmoothedValue<float>& db, float* gains, int count) noexcept
     {
@@ -43,9 +56,12 @@ namespace
         float depthPrev = 0.0f, depthNow = 0.0f;   // in percent
 
         // The depth glides from the previous block's value to this block's.
-        float depthAt (int i, int n) const noexcept
+        void fillDepths (float* depths, int start, int count, int n) const noexcept
         {
-            return (depthPrev + (float) i * (depthNow - depthPrev) / (float) n) / 100.0f;
+            const float prev = depthPrev, change = depthNow - depthPrev, length = (float) n;
+
+            for (int j = 0; j < count; ++j)
+                depths[j] = (prev + (float) (start + j) * change / length) / 100.0f;
         }
 
         // k of the clip-mix and saturation destinations.
@@ -153,7 +169,7 @@ namespace
             if (blk.liveNoiseOn)
                 addNoise (count);
 
-            crushAndClip (start, count);
+            crushAndClip (count);
             mixAndOutput (out, count);
         }
 
@@ -323,71 +339,103 @@ namespace
             return m;
         }
 
+        // Values that glide over the block, one array each for the piece.
+        void fillGlides (int start, int count) noexcept
+        {
+            glideValues (st.clipGainDb, scratch.clipGain.data(), count);
+            glideValues (st.dryWet, scratch.wetShare.data(), count);
+            slot1.fillDepths (scratch.depth1.data(), start, count, n);
+            slot2.fillDepths (scratch.depth2.data(), start, count, n);
+        }
+
+        // The modulation value of one slot for every sample of the piece.
+        void fillModulation (mod_slot& slot, float* m, int start, int count, float& display) const noexcept
+        {
+            for (int j = 0; j < count; ++j)
+                m[j] = modulationValue (slot, start + j, display);
+        }
+
+        // The noise detector's window; with the noise on, its mean square after each sample.
+        void pushRmsSquares (const float* work, int count) noexcept
+        {
+            auto& window = st.rmsSquares;
+            float* meanSquare = scratch.meanSquare.data();
+
+            for (int j = 0; j < count; ++j)
+            {
+                const float s = work[j];
+                window.push_back (s * s);
+
+                if (window.size() >= rmsWindow)
+                    window.pop_front();
+
+                const int held = window.size();
+                meanSquare[j] = (float) (held > 0 ? std::max (0.0, window.sum) / held : 0.0);
+            }
+        }
+
         // From the dry delay through the tape, the input modulation and the
         // noise gate; the noise itself is added afterwards in one go.
         void runTapeAndModulation (const float* in, const float* work, int start, int count) noexcept
         {
-            const int length = st.PitchNrSamples;
-            const float threshold = value (noiseThreshold);
-            const float minAmount = value (noiseMinAmount);
-            const float ratio = value (noiseRatio);
-            const bool releasing = blk.releaseSamples > 1.0f && ratio > 0.0f;
-            const float noiseMixPrev = blk.prevValue[noiseMix], noiseMixNow = value (noiseMix);
-            auto& pitch = st.pitchHistory;
             modulated = true;
+            fillGlides (start, count);
+            fillModulation (slot1, scratch.mod1.data(), start, count, display1);
+            fillModulation (slot2, scratch.mod2.data(), start, count, display2);
+            pushRmsSquares (work, count);
+            runTape (in, work, start, count);
+            modulateInput (slot1, scratch.depth1.data(), scratch.mod1.data(), count);
+            modulateInput (slot2, scratch.depth2.data(), scratch.mod2.data(), count);
+
+            if (blk.liveNoiseOn)
+                gateNoise (start, count);
+        }
+
+        void runTape (const float* in, const float* work, int start, int count) noexcept
+        {
+            const int length = st.PitchNrSamples;
+            auto& pitch = st.pitchHistory;
+            const bool rotate1 = slot1.destination == 5, rotate2 = slot2.destination == 5;
+            const bool deepen1 = slot1.destination == 6, deepen2 = slot2.destination == 6;
+            const float* d1s = scratch.depth1.data();
+            const float* d2s = scratch.depth2.data();
+            const float* m1s = scratch.mod1.data();
+            const float* m2s = scratch.mod2.data();
 
             for (int j = 0; j < count; ++j)
             {
-                const int i = start + j;
-                scratch.clipGain[(size_t) j] = st.clipGainDb.getNextValue();
-                scratch.wetShare[(size_t) j] = st.dryWet.getNextValue();
-                st.dryDelay.push (in[i]);
-                const float s = work[j];
-
-                const float d1 = slot1.depthAt (i, n), d2 = slot2.depthAt (i, n);
-                const float m1 = modulationValue (slot1, i, display1);
-                const float m2 = modulationValue (slot2, i, display2);
-                scratch.mod1[(size_t) j] = m1;
-                scratch.mod2[(size_t) j] = m2;
-
-                st.rmsSquares.push_back (s * s);
-
-                if (st.rmsSquares.size() >= rmsWindow)
-                    st.rmsSquares.pop_front();
+                st.dryDelay.push (in[start + j]);
+                const float d1 = d1s[j], d2 = d2s[j], m1 = m1s[j], m2 = m2s[j];
 
                 // Tape rotation (destination 5) and depth (destination 6).
-                float f = tapeFrequency;
-
-                for (auto* slot : { &slot1, &slot2 })
+                if (rotate1 || rotate2)
                 {
-                    if (slot->destination != 5)
-                        continue;
+                    float f = tapeFrequency;
 
-                    const float d = slot == &slot1 ? d1 : d2, m = slot == &slot1 ? m1 : m2;
-                    f = f * (1.0f + (slot->envelope ? 7.0f * d * m : 3.5f * d * (m + 1.0f)));
+                    if (rotate1)
+                        f = f * (1.0f + (slot1.envelope ? 7.0f * d1 * m1 : 3.5f * d1 * (m1 + 1.0f)));
+
+                    if (rotate2)
+                        f = f * (1.0f + (slot2.envelope ? 7.0f * d2 * m2 : 3.5f * d2 * (m2 + 1.0f)));
+
                     st.tapeLfo.frequency = f;
                     st.tapeLfo.phaseIncrement = (float) ((double) f * radiansPerHz);
-
-                    if (firstChannel)
-                    {
-                        lastTapeRate = f;
-                        tapeRateWritten = true;
-                    }
+                    lastTapeRate = f;
                 }
 
                 float r = st.tapeDepthRatio;
 
-                if (slot1.destination == 6)
+                if (deepen1)
                     r = 1.0f + (r - 1.0f) * (slot1.envelope ? 1.0f - d1 * m1 : 1.0f - 0.5f * d1 * (m1 + 1.0f));
 
-                if (slot2.destination == 6)
+                if (deepen2)
                     r = 1.0f + (r - 1.0f) * (slot2.envelope ? 1.0f - d2 * m2 : 1.0f - 0.5f * d2 * (m2 + 1.0f));
 
                 const float tw = st.tapeLfo.getNextOutSample();
                 const bool wobbling = tapeWobbling && r != 1.0f;
                 st.pitchRate = 1.0f + (r - 1.0f) * (tapeWobbling ? tw : 0.0f);
 
-                float y = readTape (pitch, s, length);
+                const float y = readTape (pitch, work[j], length);
 
                 // While the tape does not wobble, the dry signal is read exactly
                 // as late as the tape's output, whatever its length did.
@@ -402,28 +450,53 @@ namespace
                     --readIndex;
                 }
 
-                // Ring (3) and amplitude (4) modulation of the input.
-                for (auto* slot : { &slot1, &slot2 })
-                {
-                    const float d = slot == &slot1 ? d1 : d2, m = slot == &slot1 ? m1 : m2;
-
-                    if (slot->destination == 3)
-                        y = y * d * m;
-                    else if (slot->destination == 4)
-                        y = y * (slot->envelope ? d * m + (1.0f - d) : (d * m + 1.0f) / (d + 1.0f));
-                }
-
                 scratch.wet[(size_t) j] = y;
-
-                if (blk.liveNoiseOn)
-                {
-                    const float mix = (noiseMixPrev + (float) i * (noiseMixNow - noiseMixPrev) / (float) n) / 100.0f;
-                    scratch.noiseShare[(size_t) j] = mix;
-                    scratch.noiseGain[(size_t) j] = noiseGate (threshold, minAmount, ratio, releasing, d1, m1, d2, m2);
-                }
-
                 readIndex += indexDelta;
             }
+
+            if (firstChannel && (rotate1 || rotate2))
+                tapeRateWritten = true;
+        }
+
+        // Ring (3) and amplitude (4) modulation of the input by one slot.
+        void modulateInput (const mod_slot& slot, const float* d, const float* m, int count) noexcept
+        {
+            float* y = scratch.wet.data();
+
+            if (slot.destination == 3)
+            {
+                for (int j = 0; j < count; ++j)
+                    y[j] = y[j] * d[j] * m[j];
+            }
+            else if (slot.destination == 4)
+            {
+                if (slot.envelope)
+                    for (int j = 0; j < count; ++j)
+                        y[j] = y[j] * (d[j] * m[j] + (1.0f - d[j]));
+                else
+                    for (int j = 0; j < count; ++j)
+                        y[j] = y[j] * ((d[j] * m[j] + 1.0f) / (d[j] + 1.0f));
+            }
+        }
+
+        void gateNoise (int start, int count) noexcept
+        {
+            const float threshold = value (noiseThreshold);
+            const float minAmount = value (noiseMinAmount);
+            const float ratio = value (noiseRatio);
+            const bool releasing = blk.releaseSamples > 1.0f && ratio > 0.0f;
+            const float noiseMixPrev = blk.prevValue[noiseMix], noiseMixNow = value (noiseMix);
+
+            for (int j = 0; j < count; ++j)
+            {
+                const int i = start + j;
+                scratch.noiseShare[(size_t) j] = (noiseMixPrev + (float) i * (noiseMixNow - noiseMixPrev) / (float) n) / 100.0f;
+            }
+
+            for (int j = 0; j < count; ++j)
+                scratch.noiseGain[(size_t) j] = noiseGate (scratch.meanSquare[(size_t) j], threshold, minAmount, ratio, releasing,
+                                                           scratch.depth1[(size_t) j], scratch.mod1[(size_t) j],
+                                                           scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
         }
 
         // The tape delay line: append, advance the read position by the rate,
@@ -493,13 +566,11 @@ namespace
         }
 
         // The gain of the noise for one sample, or -1 while the gate is closed.
-        float noiseGate (float threshold, float minAmount, float ratio, bool releasing,
+        float noiseGate (float meanSquare, float threshold, float minAmount, float ratio, bool releasing,
                          float d1, float m1, float d2, float m2) noexcept
         {
-            const int count = st.rmsSquares.size();
             // 20 log10 (rms) taken as 10 log10 (mean square); rms above 6.4e-8
             // is a mean square above 4.096e-15.
-            const auto meanSquare = (float) (count > 0 ? std::max (0.0, st.rmsSquares.sum) / count : 0.0);
             const float level = meanSquare > 4.096e-15f ? 10.0f * std::log10 (meanSquare) : -144.0f;
 
             if (blk.noiseMinAmountChanged)
@@ -532,7 +603,8 @@ namespace
             if (slot2.destination == 1)
                 amount += slot2.envelope ? 20.0f * d2 * m2 : 10.0f * d2 * (m2 + 1.0f);
 
-            return fastDbToGain (std::min (0.0f, amount));
+            // At or above 0 dB the gain is exactly 1.
+            return amount < 0.0f ? fastDbToGain (amount) : 1.0f;
         }
 
         // Draws the noise of every open-gate sample, filters the run, and mixes
@@ -574,43 +646,222 @@ namespace
         }
 
         // Saturation, bit reduction and the clip stage with its low-pass.
-        void crushAndClip (int start, int count) noexcept
+        void crushAndClip (int count) noexcept
+        {
+            if (saturating)
+                saturate (count);
+
+            if (reducingBits)
+                reduceBits (count);
+
+            const float* gc = scratch.clipGain.data();
+            bool allClipped = true, noneClipped = true;
+
+            for (int j = 0; j < count; ++j)
+            {
+                allClipped = allClipped && gc[j] > 0.0f;
+                noneClipped = noneClipped && ! (gc[j] > 0.0f);
+            }
+
+            if (noneClipped)
+                return;
+
+            if (allClipped)
+            {
+                clipPiece (count);
+
+                if (clipLowPassOn)
+                    st.pitchLowPass[0].processSampleRun (scratch.wet.data(), count);
+
+                return;
+            }
+
+            clipSamples (count);
+        }
+
+        void saturate (int count) noexcept
+        {
+            float* wet = scratch.wet.data();
+            const bool drive1 = slot1.destination == 7, drive2 = slot2.destination == 7;
+
+            if (! drive1 && ! drive2)
+            {
+                const float d = blk.drive, denominator = blk.tanhDrive * d;
+
+                if (denominator != 0.0f)
+                    for (int j = 0; j < count; ++j)
+                        wet[j] = std::tanh (d * wet[j]) / denominator;
+
+                return;
+            }
+
+            for (int j = 0; j < count; ++j)
+            {
+                float d = blk.drive;
+
+                // Each slot starts from the base drive: slot 2 replaces slot 1.
+                if (drive1)
+                {
+                    const float k = slot1.share (scratch.depth1[(size_t) j], scratch.mod1[(size_t) j]);
+                    d = k * blk.drive + (1.0f - k);
+                }
+
+                if (drive2)
+                {
+                    const float k = slot2.share (scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
+                    d = k * blk.drive + (1.0f - k);
+                }
+
+                // A square or held modulation keeps the drive for many samples.
+                if (d != modulatedDrive)
+                {
+                    modulatedDrive = d;
+                    modulatedTanh = std::tanh (d);
+                }
+
+                const float denominator = modulatedTanh * d;
+
+                if (denominator != 0.0f)
+                    wet[j] = std::tanh (d * wet[j]) / denominator;
+            }
+        }
+
+        void reduceBits (int count) noexcept
+        {
+            float* wet = scratch.wet.data();
+            const std::uint32_t keep = blk.bitMask, fill = ~blk.bitMask;
+
+            // The conversion saturates as truncToInt does (NaN gives 0), written
+            // without branches so the loop runs four samples at a time.
+            for (int j = 0; j < count; ++j)
+            {
+                double x = (double) wet[j] * 8388608.0;
+                x = x == x ? x : 0.0;
+                x = std::min (std::max (x, (double) INT_MIN), (double) INT_MAX);
+                const int v = (int) x;
+                const auto bitsOf = (std::uint32_t) v;
+                const auto kept = v >= 0 ? (bitsOf & keep) : (bitsOf | fill);
+                wet[j] = (float) (std::int32_t) kept * (1.0f / 8388608.0f);
+            }
+        }
+
+        // The clip factor of each sample, from the gliding clip gain.
+        void fillClipFactors (float* g, int count) noexcept
+        {
+            const float* gc = scratch.clipGain.data();
+
+            if (! st.clipGainDb.isSmoothing() && gc[0] == gc[count - 1])
+            {
+                std::fill_n (g, count, dbToGain (gc[0]));
+                return;
+            }
+
+            float factor = 0.0f, factorDb = -1.0f;
+
+            for (int j = 0; j < count; ++j)
+            {
+                if (gc[j] != factorDb)
+                {
+                    factorDb = gc[j];
+                    factor = dbToGain (gc[j]);
+                }
+
+                g[j] = factor;
+            }
+        }
+
+        // The clip stage for a piece whose every sample goes through it. The
+        // hard clip and the loudness compensation are independent per sample
+        // once the windows' running sums are known, so they run as plain loops.
+        void clipPiece (int count) noexcept
+        {
+            float* y = scratch.wet.data();
+            float* c = scratch.clipped.data();
+            float* g = scratch.gain.data();
+            double* inSums = scratch.clipInSums.data();
+            double* outSums = scratch.clipOutSums.data();
+            fillClipFactors (g, count);
+
+            int over = 0;
+
+            for (int j = 0; j < count; ++j)
+            {
+                float v = g[j] * y[j];
+                over += (v > 1.0f ? 1 : 0) + (v < -1.0f ? 1 : 0);
+                v = v > 1.0f ? 1.0f : v;
+                v = v < -1.0f ? -1.0f : v;
+                c[j] = v;
+            }
+
+            clipped += over;
+            st.clipInWindow.pushRun (y, count, channel_state::clipWindowLength, inSums);
+            st.clipOutWindow.pushRun (c, count, channel_state::clipWindowLength, outSums);
+
+            // Bring the clipped signal back to the loudness of its input, never up.
+            for (int j = 0; j < count; ++j)
+            {
+                float compensation = 1.0f;
+
+                if (outSums[j] > 1.0e-7 && inSums[j] > 1.0e-7)
+                {
+                    const float root = std::sqrt ((float) (inSums[j] / outSums[j]));
+                    compensation = root < 1.0f ? root : 1.0f;
+                }
+
+                c[j] = c[j] * compensation;
+            }
+
+            mixClipped (slot1, scratch.depth1.data(), scratch.mod1.data(), count);
+            mixClipped (slot2, scratch.depth2.data(), scratch.mod2.data(), count);
+
+            for (int j = 0; j < count; ++j)
+                y[j] = juce::jlimit (-1.0f, 1.0f, c[j]);
+        }
+
+        // Destination 2: the slot's share of the clipped signal.
+        void mixClipped (const mod_slot& slot, const float* d, const float* m, int count) noexcept
+        {
+            if (slot.destination != 2)
+                return;
+
+            const float* y = scratch.wet.data();
+            float* c = scratch.clipped.data();
+
+            for (int j = 0; j < count; ++j)
+            {
+                const float k = slot.share (d[j], m[j]);
+                c[j] = c[j] * k + (1.0f - k) * y[j];
+            }
+        }
+
+        // The clip stage sample by sample, for a piece in which the clip gain
+        // glides to or from 0 dB.
+        void clipSamples (int count) noexcept
         {
             int lowPassCount = 0;
             float clipFactor = 0.0f, clipFactorDb = -1.0f;
 
             for (int j = 0; j < count; ++j)
             {
-                const int i = start + j;
-                float y = scratch.wet[(size_t) j];
-                const float m1 = scratch.mod1[(size_t) j], m2 = scratch.mod2[(size_t) j];
-
-                if (saturating)
-                    y = saturate (y, i, m1, m2);
-
-                if (reducingBits)
-                    y = reduceBits (y);
-
                 const float gc = scratch.clipGain[(size_t) j];
 
-                if (gc > 0.0f)
+                if (! (gc > 0.0f))
+                    continue;
+
+                if (gc != clipFactorDb)
                 {
-                    if (gc != clipFactorDb)
-                    {
-                        clipFactorDb = gc;
-                        clipFactor = dbToGain (gc);
-                    }
-
-                    y = clip (y, clipFactor, i, m1, m2);
-
-                    if (clipLowPassOn)
-                    {
-                        scratch.lowPass[(size_t) lowPassCount] = y;
-                        scratch.lowPassAt[(size_t) lowPassCount++] = j;
-                    }
+                    clipFactorDb = gc;
+                    clipFactor = dbToGain (gc);
                 }
 
+                const float y = clip (scratch.wet[(size_t) j], clipFactor, j);
                 scratch.wet[(size_t) j] = y;
+
+                if (clipLowPassOn)
+                {
+                    scratch.lowPass[(size_t) lowPassCount] = y;
+                    scratch.lowPassAt[(size_t) lowPassCount++] = j;
+                }
             }
 
             if (lowPassCount > 0)
@@ -622,42 +873,7 @@ namespace
             }
         }
 
-        float saturate (float y, int i, float m1, float m2) noexcept
-        {
-            float d = blk.drive, t = blk.tanhDrive;
-
-            // Each slot starts from the base drive: slot 2 replaces slot 1.
-            for (auto* slot : { &slot1, &slot2 })
-            {
-                if (slot->destination != 7)
-                    continue;
-
-                const float k = slot->share (slot->depthAt (i, n), slot == &slot1 ? m1 : m2);
-                d = k * blk.drive + (1.0f - k);
-
-                // A square or held modulation keeps the drive for many samples.
-                if (d != modulatedDrive)
-                {
-                    modulatedDrive = d;
-                    modulatedTanh = std::tanh (d);
-                }
-
-                t = modulatedTanh;
-            }
-
-            const float denominator = t * d;
-            return denominator != 0.0f ? std::tanh (d * y) / denominator : y;
-        }
-
-        float reduceBits (float y) const noexcept
-        {
-            const int v = truncToInt ((double) y * 8388608.0);
-            const auto bitsOf = (std::uint32_t) v;
-            const auto kept = v >= 0 ? (bitsOf & blk.bitMask) : (bitsOf | ~blk.bitMask);
-            return (float) (std::int32_t) kept * (1.0f / 8388608.0f);
-        }
-
-        float clip (float y, float g, int i, float m1, float m2) noexcept
+        float clip (float y, float g, int j) noexcept
         {
             st.clipInWindow.push_back (y);
 
@@ -683,12 +899,15 @@ namespace
 
             c = c * compensation;
 
-            for (auto* slot : { &slot1, &slot2 })
+            if (slot1.destination == 2)
             {
-                if (slot->destination != 2)
-                    continue;
+                const float k = slot1.share (scratch.depth1[(size_t) j], scratch.mod1[(size_t) j]);
+                c = c * k + (1.0f - k) * y;
+            }
 
-                const float k = slot->share (slot->depthAt (i, n), slot == &slot1 ? m1 : m2);
+            if (slot2.destination == 2)
+            {
+                const float k = slot2.share (scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
                 c = c * k + (1.0f - k) * y;
             }
 

@@ -43,6 +43,22 @@ struct summed_window
         }
     }
 
+    // push_back of `count` values in turn, each followed by removing the
+    // oldest element while more than `longest` are held; `sums` receives the
+    // running sum after each value.
+    void pushRun (const float* values, int count, int longest, double* sums) noexcept
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            push_back (values[i]);
+
+            if (samples.size() > longest)
+                pop_front();
+
+            sums[i] = sum;
+        }
+    }
+
     void pop_front() noexcept
     {
         sum -= contribution (samples.front());
