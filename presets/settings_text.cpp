@@ -71,12 +71,12 @@ namespace
     constexpr int maxEditorWidth = 1600;
     constexpr int maxEditorHeight = 1200;
 
-    // Slots are 1..16 in the text; anything else means "no slot" would be
-    // guesswork, so an out-of-range slot falls back to the first one.
+    // Slots are 1..16 in the text; 0 stands for "no slot" (-1), which the
+    // side-chain exchange skips. Anything else cannot come from us and falls
+    // back to the first slot rather than pointing past the slot table.
     int slotFromText (int stored)
     {
-        const int slot = stored - 1;
-        return slot >= 0 && slot < 16 ? slot : 0;
+        return stored >= 0 && stored <= 16 ? stored - 1 : 0;
     }
 }
 

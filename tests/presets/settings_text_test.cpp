@@ -111,11 +111,20 @@ TEST (SettingsTextSlots, SlotsAreOneBasedInTheText)
     EXPECT_EQ (p.side_chan_mod2.load(), 4);
 }
 
+TEST (SettingsTextSlots, ZeroMeansNoSlotAndSurvivesARoundTrip)
+{
+    ZorvaluneAudioProcessor p;
+    load (p, "{ \"side_chan_mod1\": 0, \"side_chan_mod2\": 2 }");
+    EXPECT_EQ (p.side_chan_mod1.load(), -1);
+    EXPECT_EQ (p.side_chan_mod2.load(), 1);
+    EXPECT_TRUE (textOf (p).contains ("\"side_chan_mod1\": 0,"));
+}
+
 TEST (SettingsTextSlots, OutOfRangeSlotsFallBackToTheFirstSlot)
 {
     ZorvaluneAudioProcessor p;
 
-    for (const char* text : { "{ \"side_chan_mod1\": 17, \"side_chan_mod2\": 0 }",
+    for (const char* text : { "{ \"side_chan_mod1\": 17, \"side_chan_mod2\": -1 }",
                               "{ \"side_chan_mod1\": -5, \"side_chan_mod2\": 1e300 }",
                               "{ \"side_chan_mod1\": \"nan\", \"side_chan_mod2\": 4294967297 }" })
     {
