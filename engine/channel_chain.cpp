@@ -1,6 +1,7 @@
 #include "channel_chain.h"
 
 #include "safe_convert.h"
+#include "tanh_block.h"
 
 #include <algorithm>
 #include <cmath>
@@ -215,8 +216,8 @@ namespace
         const double radiansPerHz;
 
         mod_slot slot1, slot2;
-        float modulatedDrive = 0.0f, modulatedTanh = 0.0f;   // the last drive a slot set, and its tanh
 
+        float lastDrive = 0.0f, lastDriveTanh = 0.0f;   // the last modulated drive, and its tanh
         int readIndex = 0, indexDelta = 0;
         float tapeFrequency = 0.0f;
         int rmsWindow = 1;
@@ -682,47 +683,82 @@ namespace
         void saturate (int count) noexcept
         {
             float* wet = scratch.wet.data();
+            float* drive = scratch.drive.data();
+            float* driveTanh = scratch.driveTanh.data();
+            float* shaped = scratch.shaped.data();
             const bool drive1 = slot1.destination == 7, drive2 = slot2.destination == 7;
 
             if (! drive1 && ! drive2)
             {
                 const float d = blk.drive, denominator = blk.tanhDrive * d;
 
-                if (denominator != 0.0f)
-                    for (int j = 0; j < count; ++j)
-                        wet[j] = std::tanh (d * wet[j]) / denominator;
+                if (denominator == 0.0f)
+                    return;
+
+                for (int j = 0; j < count; ++j)
+                    shaped[j] = d * wet[j];
+
+                tanh_block::apply (shaped, shaped, count);
+
+                for (int j = 0; j < count; ++j)
+                    wet[j] = shaped[j] / denominator;
 
                 return;
             }
 
+            // Each slot starts from the base drive: slot 2 replaces slot 1.
+            std::fill_n (drive, count, blk.drive);
+
+            for (const auto* slot : { &slot1, &slot2 })
+            {
+                if (slot->destination != 7)
+                    continue;
+
+                const float* d = slot == &slot1 ? scratch.depth1.data() : scratch.depth2.data();
+                const float* m = slot == &slot1 ? scratch.mod1.data() : scratch.mod2.data();
+
+                for (int j = 0; j < count; ++j)
+                {
+                    const float k = slot->share (d[j], m[j]);
+                    drive[j] = k * blk.drive + (1.0f - k);
+                }
+            }
+
+            int changes = 0;
+
             for (int j = 0; j < count; ++j)
             {
-                float d = blk.drive;
+                shaped[j] = drive[j] * wet[j];
+                changes += drive[j] != (j > 0 ? drive[j - 1] : lastDrive) ? 1 : 0;
+            }
 
-                // Each slot starts from the base drive: slot 2 replaces slot 1.
-                if (drive1)
+            // A square or held modulation keeps the drive for many samples.
+            if (changes * 8 > count)
+            {
+                tanh_block::apply (drive, driveTanh, count);
+            }
+            else
+            {
+                for (int j = 0; j < count; ++j)
                 {
-                    const float k = slot1.share (scratch.depth1[(size_t) j], scratch.mod1[(size_t) j]);
-                    d = k * blk.drive + (1.0f - k);
+                    if (drive[j] != lastDrive)
+                    {
+                        lastDrive = drive[j];
+                        lastDriveTanh = std::tanh (lastDrive);
+                    }
+
+                    driveTanh[j] = lastDriveTanh;
                 }
+            }
 
-                if (drive2)
-                {
-                    const float k = slot2.share (scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
-                    d = k * blk.drive + (1.0f - k);
-                }
+            lastDrive = drive[count - 1];
+            lastDriveTanh = driveTanh[count - 1];
+            tanh_block::apply (shaped, shaped, count);
 
-                // A square or held modulation keeps the drive for many samples.
-                if (d != modulatedDrive)
-                {
-                    modulatedDrive = d;
-                    modulatedTanh = std::tanh (d);
-                }
-
-                const float denominator = modulatedTanh * d;
-
-                if (denominator != 0.0f)
-                    wet[j] = std::tanh (d * wet[j]) / denominator;
+            for (int j = 0; j < count; ++j)
+            {
+                const float denominator = driveTanh[j] * drive[j];
+                wet[j] = denominator != 0.0f ? shaped[j] / denominator : wet[j];
             }
         }
 

@@ -71,7 +71,7 @@ struct chain_scratch
     static constexpr int length = 256;
 
     std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
-                              noiseGain, noiseShare, noise, clipped, lowPass;
+                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped;
     std::array<double, length> clipInSums, clipOutSums;
     std::array<int, length> noiseAt, lowPassAt;
 };
