@@ -522,7 +522,12 @@ namespace
 
                 if (std::isfinite (pos) && pos >= 0.0f)
                 {
-                    const float whole = std::trunc (pos);
+                    // trunc without a library call. The rate stays near 1, so
+                    // the position is nearly always below 2; below 2^23 the
+                    // int conversion truncates exactly, above it pos is whole.
+                    const float whole = pos < 1.0f ? 0.0f
+                                      : pos < 2.0f ? 1.0f
+                                      : (pos < 8388608.0f ? (float) (int) pos : pos);
                     st.pitchReadFraction = pos - whole;
                     steps = whole >= (float) size ? size : (int) whole;
                 }

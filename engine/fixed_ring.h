@@ -21,19 +21,27 @@ public:
         if (capacity <= this->capacity())
             return;
 
-        std::vector<T> grown ((size_t) capacity, T {});
+        // The storage is a power of two long, so wrapping an index is a mask.
+        int length = 1;
+
+        while (length < capacity)
+            length *= 2;
+
+        std::vector<T> grown ((size_t) length, T {});
 
         for (int i = 0; i < count; ++i)
             grown[(size_t) i] = (*this)[i];
 
         storage.swap (grown);
+        mask = length - 1;
+        limit = capacity;
         head = 0;
     }
 
-    int capacity() const noexcept { return (int) storage.size(); }
+    int capacity() const noexcept { return limit; }
     int size() const noexcept     { return count; }
     bool empty() const noexcept   { return count == 0; }
-    bool full() const noexcept    { return count == capacity(); }
+    bool full() const noexcept    { return count == limit; }
 
     T& operator[] (int i) noexcept             { return storage[(size_t) wrap (head + i)]; }
     const T& operator[] (int i) const noexcept { return storage[(size_t) wrap (head + i)]; }
@@ -65,18 +73,15 @@ public:
     // Sets every element held to `value`, keeping the size.
     void fill (T value) noexcept
     {
-        const int firstRun = std::min (count, capacity() - head);
+        const int firstRun = std::min (count, (int) storage.size() - head);
         std::fill_n (storage.begin() + head, firstRun, value);
         std::fill_n (storage.begin(), count - firstRun, value);
     }
 
 private:
-    int wrap (int i) const noexcept
-    {
-        const int cap = capacity();
-        return i >= cap ? i - cap : i;
-    }
+    int wrap (int i) const noexcept { return i & mask; }
 
     std::vector<T> storage;
+    int mask = 0, limit = 0;     // storage length - 1; elements it may hold
     int head = 0, count = 0;
 };
