@@ -266,7 +266,10 @@ namespace
             // A non-finite input sample is taken as silence, so nothing
             // downstream ever has to recover from the host's data.
             for (int i = 0; i < count; ++i)
-                in[start + i] = finiteOr0 (in[start + i] * gains[i]);
+            {
+                const float x = in[start + i] * gains[i];
+                in[start + i] = x - x == 0.0f ? x : 0.0f;   // infinities and NaN give NaN here
+            }
 
             float* work = in + start;
 
@@ -960,30 +963,26 @@ namespace
             float* gains = scratch.gain.data();
             glideGains (st.outGainDb, gains, count);
 
+            const float* wet = scratch.wet.data();
+            const float* dry = scratch.dry.data();
+            const float* share = scratch.wetShare.data();
+            int over = 0, broken = 0;
+
+            // Written without branches, so the loop runs four samples at a time.
             for (int j = 0; j < count; ++j)
             {
-                const float w = scratch.wetShare[(size_t) j];
-                float o = (scratch.wet[(size_t) j] * w + (1.0f - w) * scratch.dry[(size_t) j]) * gains[j];
-
-                if (o > 1.0f)
-                {
-                    o = 1.0f;
-                    ++overloaded;
-                }
-                else if (o < -1.0f)
-                {
-                    o = -1.0f;
-                    ++overloaded;
-                }
-                else if (! (o == o))
-                {
-                    // Only a broken stage gets here; the channel is flushed after the block.
-                    o = 0.0f;
-                    nonFiniteOutput = true;
-                }
-
+                const float w = share[j];
+                float o = (wet[j] * w + (1.0f - w) * dry[j]) * gains[j];
+                over += (o > 1.0f ? 1 : 0) + (o < -1.0f ? 1 : 0);
+                broken += o == o ? 0 : 1;   // only a broken stage gives NaN; the channel is flushed after the block
+                o = o == o ? o : 0.0f;
+                o = o > 1.0f ? 1.0f : o;
+                o = o < -1.0f ? -1.0f : o;
                 out[j] = o;
             }
+
+            overloaded += over;
+            nonFiniteOutput = nonFiniteOutput || broken != 0;
         }
     };
 }
