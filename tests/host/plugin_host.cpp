@@ -198,7 +198,7 @@ void plugin_host::settle (juce::AudioPluginInstance& instance)
 
 bool plugin_host::settleUntil (juce::AudioPluginInstance& instance, const std::function<bool()>& done)
 {
-    const auto deadline = juce::Time::getMillisecondCounter() + 2000;
+    const auto deadline = juce::Time::getMillisecondCounter() + 5000;
 
     while (! done())
     {

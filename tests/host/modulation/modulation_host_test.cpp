@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 // Modulation, the step sequencer and the host's bypass, as a host hears and
 // stores them, through the built VST3.
@@ -217,23 +218,34 @@ namespace
         return values;
     }
 
-    // Processes blocks until the plug-in's message-thread step change has
-    // moved "Dry Wet" away from `from`; returns the new value (or `from`
-    // after `waitMs`).
-    double nextStepValue (juce::AudioPluginInstance& p, juce::int64& t, double from, int blocks, int waitMs = 2000)
-    {
-        hosted::processRun (p, t, blocks, n, hosted::constant (0.0f));
-        t += (juce::int64) blocks * n;
-        const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) waitMs;
-        double value = from;
+    // The saved text holds the printed decimal, the markers are floats: the
+    // same step's value differs in the last places.
+    bool sameValue (double a, double b) { return std::abs (a - b) < 1.0e-6; }
 
-        while (value == from && juce::Time::getMillisecondCounter() < deadline)
+    // "Dry Wet" once it differs from `from` (or, with `to`, once it is `to`),
+    // or after `waitMs` as it then stands. The plug-in applies steps on its
+    // own message thread, which a loaded machine may run late.
+    double waitForDryWet (juce::AudioPluginInstance& p, double from, std::optional<double> to = {}, int waitMs = 5000)
+    {
+        const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) waitMs;
+        double value = hosted::setting (p, "Dry Wet");
+        const auto done = [&] { return to.has_value() ? sameValue (value, *to) : ! sameValue (value, from); };
+
+        while (! done() && juce::Time::getMillisecondCounter() < deadline)
         {
             hosted::runMessageLoop (10);
             value = hosted::setting (p, "Dry Wet");
         }
 
         return value;
+    }
+
+    // Processes blocks, then waits for the step change they caused.
+    double nextStepValue (juce::AudioPluginInstance& p, juce::int64& t, double from, int blocks, int waitMs = 5000)
+    {
+        hosted::processRun (p, t, blocks, n, hosted::constant (0.0f));
+        t += (juce::int64) blocks * n;
+        return waitForDryWet (p, from, {}, waitMs);
     }
 }
 
@@ -313,13 +325,12 @@ TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
     transport.time = 96000;
     const double first = nextStepValue (*p, t, before, 1);
     EXPECT_TRUE (std::abs (first - marker (0)) < 1.0e-6 || std::abs (first - marker (1)) < 1.0e-6) << first;
-    hosted::runMessageLoop (30);
-    EXPECT_NEAR (hosted::setting (*p, "Dry Wet"), marker (1), 1.0e-6);
+    EXPECT_NEAR (waitForDryWet (*p, first, marker (1)), marker (1), 1.0e-6);
     EXPECT_NEAR (nextStepValue (*p, t, marker (1), 3), marker (2), 1.0e-6);
 
     // Stopping the transport stops the sequence.
     transport.playing = false;
-    const double stoppedAt = nextStepValue (*p, t, marker (2), 1);
+    const double stoppedAt = nextStepValue (*p, t, marker (2), 1, 300);
     EXPECT_EQ (nextStepValue (*p, t, stoppedAt, 9, 300), stoppedAt);
 
     p->setPlayHead (nullptr);
