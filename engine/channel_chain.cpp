@@ -359,23 +359,19 @@ namespace
                 m[j] = modulationValue (slot, start + j, display);
         }
 
-        // The noise detector's window; with the noise on, its mean square after each sample.
-        void pushRmsSquares (const float* work, int count) noexcept
+        // The noise detector's window: the square of a working sample in, and
+        // its mean square after that sample out. The tape loop runs it, so the
+        // running sum's additions overlap with the tape's own arithmetic.
+        float pushRmsSquare (float s) noexcept
         {
             auto& window = st.rmsSquares;
-            float* meanSquare = scratch.meanSquare.data();
+            window.push_back (s * s);
 
-            for (int j = 0; j < count; ++j)
-            {
-                const float s = work[j];
-                window.push_back (s * s);
+            if (window.size() >= rmsWindow)
+                window.pop_front();
 
-                if (window.size() >= rmsWindow)
-                    window.pop_front();
-
-                const int held = window.size();
-                meanSquare[j] = (float) (held > 0 ? std::max (0.0, window.sum) / held : 0.0);
-            }
+            const int held = window.size();
+            return (float) (held > 0 ? std::max (0.0, window.sum) / held : 0.0);
         }
 
         // From the dry delay through the tape, the input modulation and the
@@ -386,7 +382,6 @@ namespace
             fillGlides (start, count);
             fillModulation (slot1, scratch.mod1.data(), start, count, display1);
             fillModulation (slot2, scratch.mod2.data(), start, count, display2);
-            pushRmsSquares (work, count);
             runTape (in, work, start, count);
             modulateInput (slot1, scratch.depth1.data(), scratch.mod1.data(), count);
             modulateInput (slot2, scratch.depth2.data(), scratch.mod2.data(), count);
@@ -409,6 +404,7 @@ namespace
             for (int j = 0; j < count; ++j)
             {
                 st.dryDelay.push (in[start + j]);
+                scratch.meanSquare[(size_t) j] = pushRmsSquare (work[j]);
                 const float d1 = d1s[j], d2 = d2s[j], m1 = m1s[j], m2 = m2s[j];
 
                 // Tape rotation (destination 5) and depth (destination 6).
@@ -838,8 +834,14 @@ namespace
             }
 
             clipped += over;
-            st.clipInWindow.pushRun (y, count, channel_state::clipWindowLength, inSums);
-            st.clipOutWindow.pushRun (c, count, channel_state::clipWindowLength, outSums);
+            // Both windows in one loop: their running sums are independent.
+            for (int j = 0; j < count; ++j)
+            {
+                st.clipInWindow.pushKeeping (y[j], channel_state::clipWindowLength);
+                st.clipOutWindow.pushKeeping (c[j], channel_state::clipWindowLength);
+                inSums[j] = st.clipInWindow.sum;
+                outSums[j] = st.clipOutWindow.sum;
+            }
 
             // Bring the clipped signal back to the loudness of its input, never up.
             for (int j = 0; j < count; ++j)

@@ -43,20 +43,13 @@ struct summed_window
         }
     }
 
-    // push_back of `count` values in turn, each followed by removing the
-    // oldest element while more than `longest` are held; `sums` receives the
-    // running sum after each value.
-    void pushRun (const float* values, int count, int longest, double* sums) noexcept
+    // push_back, then the oldest element goes while more than `longest` are held.
+    void pushKeeping (float v, int longest) noexcept
     {
-        for (int i = 0; i < count; ++i)
-        {
-            push_back (values[i]);
+        push_back (v);
 
-            if (samples.size() > longest)
-                pop_front();
-
-            sums[i] = sum;
-        }
+        if (samples.size() > longest)
+            pop_front();
     }
 
     void pop_front() noexcept
