@@ -15,6 +15,14 @@
 //
 // Inputs outside 2^-26 <= |x| < 22 (tiny values, the flat ends, NaN and
 // infinities) go to std::tanh itself.
+//
+// The reduction steps and polynomial constants are those of the freely
+// licensed single-precision expm1f and tanhf that the C library carries:
+//   Copyright (C) 1993 by Sun Microsystems, Inc. All rights reserved.
+//   Developed at SunPro, a Sun Microsystems, Inc. business.
+//   Permission to use, copy, modify, and distribute this
+//   software is freely granted, provided that this notice
+//   is preserved.
 namespace tanh_block
 {
 #if defined (__SSE2__)
