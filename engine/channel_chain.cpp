@@ -278,10 +278,11 @@ namespace
                 std::copy_n (work, count, scratch.work.data());
                 work = scratch.work.data();
 
-                if (highPassOn)
+                if (highPassOn && lowPassOn)
+                    smooth_IIR_filter::processSamples (st.inputHighPass, st.inputLowPass, work, count);
+                else if (highPassOn)
                     st.inputHighPass.processSamples (work, count);
-
-                if (lowPassOn)
+                else
                     st.inputLowPass.processSamples (work, count);
             }
 
@@ -631,10 +632,11 @@ namespace
 
             if (open > 0)
             {
-                if (blk.noiseFilterOn)
+                if (blk.noiseFilterOn && blk.noiseLowCutOn)
+                    smooth_IIR_filter::processSampleRun (st.noiseFilter, st.noiseLowCut, scratch.noise.data(), open);
+                else if (blk.noiseFilterOn)
                     st.noiseFilter.processSampleRun (scratch.noise.data(), open);
-
-                if (blk.noiseLowCutOn)
+                else if (blk.noiseLowCutOn)
                     st.noiseLowCut.processSampleRun (scratch.noise.data(), open);
             }
 

@@ -45,20 +45,23 @@ struct smooth_IIR_filter
         if (! enabled)
             return;
 
-        const bool ramping = rampRemaining > 0;
-        int rampLeft = rampRemaining;
-        int i = 0;
+        running f (*this);
 
-        for (; i < count && rampLeft > 0; ++i)
-            samples[i] = tick (samples[i], rampLeft--);
+        for (int i = 0; i < count; ++i)
+            samples[i] = f.step (samples[i]);
 
-        for (; i < count; ++i)
-            samples[i] = tick (samples[i]);
+        f.finishBlock (count);
+    }
 
-        if (ramping)
-            rampRemaining -= count;
-
-        flushTinyState();
+    // Two filters in series over one block, as processSamples on each in turn
+    // gives; both recursions run in the same loop, so their latencies overlap.
+    static void processSamples (smooth_IIR_filter& first, smooth_IIR_filter& second, float* samples, int count) noexcept
+    {
+        if (! processBoth<false> (first, second, samples, count))
+        {
+            first.processSamples (samples, count);
+            second.processSamples (samples, count);
+        }
     }
 
     // One sample, as the chain runs it inline: lock, step, flush, unlock.
@@ -77,8 +80,22 @@ struct smooth_IIR_filter
         if (! enabled)
             return;
 
+        running f (*this);
+
         for (int i = 0; i < count; ++i)
-            samples[i] = stepOne (samples[i]);
+            samples[i] = f.stepAndFlush (samples[i]);
+
+        f.finishRun();
+    }
+
+    // Two filters in series, each as processSampleRun: one loop for both.
+    static void processSampleRun (smooth_IIR_filter& first, smooth_IIR_filter& second, float* samples, int count) noexcept
+    {
+        if (! processBoth<true> (first, second, samples, count))
+        {
+            first.processSampleRun (samples, count);
+            second.processSampleRun (samples, count);
+        }
     }
 
     void clearState() noexcept
@@ -94,55 +111,135 @@ private:
     // inside the unit circle, and the ramp ends exactly on the target.
     filter_coefficients rampFrom, rampTo;
 
+    // Both filters in one loop when both are on (false, and nothing done, if not).
+    template <bool flushEachSample>
+    static bool processBoth (smooth_IIR_filter& first, smooth_IIR_filter& second, float* samples, int count) noexcept
+    {
+        const juce::SpinLock::ScopedLockType sl1 (first.lock);
+        const juce::SpinLock::ScopedLockType sl2 (second.lock);
+
+        if (! (first.enabled && second.enabled))
+            return false;
+
+        running f (first), g (second);
+
+        for (int i = 0; i < count; ++i)
+            samples[i] = flushEachSample ? g.stepAndFlush (f.stepAndFlush (samples[i])) : g.step (f.step (samples[i]));
+
+        if constexpr (flushEachSample)
+        {
+            f.finishRun();
+            g.finishRun();
+        }
+        else
+        {
+            f.finishBlock (count);
+            g.finishBlock (count);
+        }
+
+        return true;
+    }
+
     float stepOne (float x) noexcept
     {
-        float y;
-
-        if (rampRemaining > 0)
-            y = tick (x, rampRemaining--);
-        else
-            y = tick (x);
-
-        flushTinyState();
+        running f (*this);
+        const float y = f.stepAndFlush (x);
+        f.finishRun();
         return y;
     }
 
-    // A ramp sample with `remaining` samples of the ramp left, this one included.
-    float tick (float x, int remaining) noexcept
+    // The coefficients and state copied into locals for a run of samples.
+    // Written back once at the end: kept in the filter, every sample would
+    // store and reload them (the samples might alias them), which lengthens
+    // the recursion. The arithmetic is the filter's own, step for step.
+    struct running
     {
-        const int done = rampLength - remaining + 1;
-
-        if (done >= rampLength)
+        explicit running (smooth_IIR_filter& f) noexcept
+            : filter (f), b0 (f.b0), b1 (f.b1), b2 (f.b2), a1 (f.a1), a2 (f.a2), z1 (f.z1), z2 (f.z2),
+              remaining (f.rampRemaining), from (f.rampFrom), to (f.rampTo),
+              b0Step (f.b0Step), b1Step (f.b1Step), b2Step (f.b2Step), a1Step (f.a1Step), a2Step (f.a2Step)
         {
-            b0 = rampTo.b0; b1 = rampTo.b1; b2 = rampTo.b2; a1 = rampTo.a1; a2 = rampTo.a2;
-        }
-        else
-        {
-            const auto k = (float) juce::jmax (1, done);
-            b0 = rampFrom.b0 + b0Step * k;
-            b1 = rampFrom.b1 + b1Step * k;
-            b2 = rampFrom.b2 + b2Step * k;
-            a1 = rampFrom.a1 + a1Step * k;
-            a2 = rampFrom.a2 + a2Step * k;
         }
 
-        return tick (x);
-    }
+        // One sample; a ramp sample moves the coefficients first.
+        float step (float x) noexcept
+        {
+            if (remaining > 0)
+                moveCoefficients (remaining--);
 
-    float tick (float x) noexcept
-    {
-        const float y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
+            const float y = b0 * x + z1;
+            z1 = b1 * x - a1 * y + z2;
+            z2 = b2 * x - a2 * y;
+            return y;
+        }
+
+        float stepAndFlush (float x) noexcept
+        {
+            const float y = step (x);
+            flushTiny (z1);
+            flushTiny (z2);
+            return y;
+        }
+
+        // After a block: one flush; the ramp counts down by the whole block.
+        void finishBlock (int count) noexcept
+        {
+            flushTiny (z1);
+            flushTiny (z2);
+            store();
+
+            if (filter.rampRemaining > 0)
+                filter.rampRemaining -= count;
+        }
+
+        // After single steps: the ramp counted down once per ramp sample.
+        void finishRun() noexcept
+        {
+            store();
+            filter.rampRemaining = remaining;
+        }
+
+    private:
+        smooth_IIR_filter& filter;
+        float b0, b1, b2, a1, a2, z1, z2;
+        int remaining;
+        const filter_coefficients from, to;
+        const float b0Step, b1Step, b2Step, a1Step, a2Step;
+
+        // A ramp sample with `left` samples of the ramp left, this one included.
+        void moveCoefficients (int left) noexcept
+        {
+            const int done = rampLength - left + 1;
+
+            if (done >= rampLength)
+            {
+                b0 = to.b0; b1 = to.b1; b2 = to.b2; a1 = to.a1; a2 = to.a2;
+            }
+            else
+            {
+                const auto k = (float) juce::jmax (1, done);
+                b0 = from.b0 + b0Step * k;
+                b1 = from.b1 + b1Step * k;
+                b2 = from.b2 + b2Step * k;
+                a1 = from.a1 + a1Step * k;
+                a2 = from.a2 + a2Step * k;
+            }
+        }
+
+        void store() noexcept
+        {
+            filter.b0 = b0; filter.b1 = b1; filter.b2 = b2; filter.a1 = a1; filter.a2 = a2;
+            filter.z1 = z1; filter.z2 = z2;
+        }
+    };
 
     // Very small state words are zeroed so that silence decays to true zero;
     // non-finite ones too, so one bad sample cannot leave the filter broken.
-    void flushTinyState() noexcept
+    static void flushTiny (float& z) noexcept
     {
         constexpr float largest = std::numeric_limits<float>::max();
-        if (! (std::abs (z1) > 1.0e-8f && std::abs (z1) <= largest)) z1 = 0.0f;
-        if (! (std::abs (z2) > 1.0e-8f && std::abs (z2) <= largest)) z2 = 0.0f;
+
+        if (! (std::abs (z) > 1.0e-8f && std::abs (z) <= largest))
+            z = 0.0f;
     }
 };
