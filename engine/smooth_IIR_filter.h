@@ -3,6 +3,8 @@
 #include <juce_core/juce_core.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "filter_coefficients.h"
@@ -235,11 +237,18 @@ private:
 
     // Very small state words are zeroed so that silence decays to true zero;
     // non-finite ones too, so one bad sample cannot leave the filter broken.
+    // The test is 1e-8 < |z| <= largest float as one unsigned range check on
+    // the bits (NaN and infinity lie above it), so it compiles to a rarely
+    // taken branch instead of masks on the recursion's critical path.
     static void flushTiny (float& z) noexcept
     {
-        constexpr float largest = std::numeric_limits<float>::max();
+        constexpr std::uint32_t tinyBits = 0x322bcc77;      // 1.0e-8f
+        constexpr std::uint32_t largestBits = 0x7f7fffff;   // the largest finite float
+        std::uint32_t bits;
+        std::memcpy (&bits, &z, sizeof bits);
+        const std::uint32_t magnitude = bits & 0x7fffffffu;
 
-        if (! (std::abs (z) > 1.0e-8f && std::abs (z) <= largest))
+        if (magnitude - (tinyBits + 1) > largestBits - (tinyBits + 1))
             z = 0.0f;
     }
 };
