@@ -230,6 +230,7 @@ namespace
         float display1 = 0.0f, display2 = 0.0f;
         bool tapeRateWritten = false;
         float lastTapeRate = 0.0f;
+        float tapeLfoHz = 0.0f;   // the tape oscillator's rate at the sample being read
         int clipped = 0, overloaded = 0;
         bool nonFiniteOutput = false;
 
@@ -393,8 +394,47 @@ namespace
 
         void runTape (const float* in, const float* work, int start, int count) noexcept
         {
+            fillTapeRates (count);
+
             const int length = st.PitchNrSamples;
             auto& pitch = st.pitchHistory;
+            const float* rates = scratch.tapeRate.data();
+            const auto* wobbles = scratch.tapeWobbles.data();
+            const float* lfoHz = scratch.tapeLfoHz.data();
+
+            for (int j = 0; j < count; ++j)
+            {
+                st.dryDelay.push (in[start + j]);
+                scratch.meanSquare[(size_t) j] = pushRmsSquare (work[j]);
+                st.pitchRate = rates[j];
+                tapeLfoHz = lfoHz[j];
+
+                const float y = readTape (pitch, work[j], length);
+
+                // While the tape does not wobble, the dry signal is read exactly
+                // as late as the tape's output, whatever its length did.
+                if (! wobbles[j])
+                    st.dryDelaySamples = juce::jmax (0, pitch.size() - 1 - readIndex - (st.pitchReadFraction >= 0.5f ? 1 : 0));
+
+                scratch.dry[(size_t) j] = st.dryDelay.delayed (st.dryDelaySamples);
+
+                if (readIndex > 0)
+                {
+                    pitch.pop_front();
+                    --readIndex;
+                }
+
+                scratch.wet[(size_t) j] = y;
+                readIndex += indexDelta;
+            }
+        }
+
+        // The tape's read rate of every sample of the piece, and whether it
+        // wobbles. It depends only on the modulation, not on the tape's
+        // contents, so it runs as a pass of its own: the oscillator's library
+        // call then leaves the ring loop's registers alone.
+        void fillTapeRates (int count) noexcept
+        {
             const bool rotate1 = slot1.destination == 5, rotate2 = slot2.destination == 5;
             const bool deepen1 = slot1.destination == 6, deepen2 = slot2.destination == 6;
             const float* d1s = scratch.depth1.data();
@@ -404,8 +444,6 @@ namespace
 
             for (int j = 0; j < count; ++j)
             {
-                st.dryDelay.push (in[start + j]);
-                scratch.meanSquare[(size_t) j] = pushRmsSquare (work[j]);
                 const float d1 = d1s[j], d2 = d2s[j], m1 = m1s[j], m2 = m2s[j];
 
                 // Tape rotation (destination 5) and depth (destination 6).
@@ -433,26 +471,9 @@ namespace
                     r = 1.0f + (r - 1.0f) * (slot2.envelope ? 1.0f - d2 * m2 : 1.0f - 0.5f * d2 * (m2 + 1.0f));
 
                 const float tw = st.tapeLfo.getNextOutSample();
-                const bool wobbling = tapeWobbling && r != 1.0f;
-                st.pitchRate = 1.0f + (r - 1.0f) * (tapeWobbling ? tw : 0.0f);
-
-                const float y = readTape (pitch, work[j], length);
-
-                // While the tape does not wobble, the dry signal is read exactly
-                // as late as the tape's output, whatever its length did.
-                if (! wobbling)
-                    st.dryDelaySamples = juce::jmax (0, pitch.size() - 1 - readIndex - (st.pitchReadFraction >= 0.5f ? 1 : 0));
-
-                scratch.dry[(size_t) j] = st.dryDelay.delayed (st.dryDelaySamples);
-
-                if (readIndex > 0)
-                {
-                    pitch.pop_front();
-                    --readIndex;
-                }
-
-                scratch.wet[(size_t) j] = y;
-                readIndex += indexDelta;
+                scratch.tapeLfoHz[(size_t) j] = st.tapeLfo.frequency;
+                scratch.tapeWobbles[(size_t) j] = tapeWobbling && r != 1.0f;
+                scratch.tapeRate[(size_t) j] = 1.0f + (r - 1.0f) * (tapeWobbling ? tw : 0.0f);
             }
 
             if (firstChannel && (rotate1 || rotate2))
@@ -561,7 +582,7 @@ namespace
                 results.beyondSize = size;
                 results.beyondDelta = indexDelta;
                 results.beyondLength = length;
-                results.beyondLfoHz = st.tapeLfo.frequency;
+                results.beyondLfoHz = tapeLfoHz;
                 readIndex = juce::jlimit (0, size - 1, size - length);
             }
 

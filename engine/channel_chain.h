@@ -71,9 +71,10 @@ struct chain_scratch
     static constexpr int length = 256;
 
     std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
-                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped;
+                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped, tapeRate, tapeLfoHz;
     std::array<double, length> clipInSums, clipOutSums;
     std::array<int, length> noiseAt, lowPassAt;
+    std::array<bool, length> tapeWobbles;
 };
 
 // Runs one channel's effect chain over n samples. `in` and `out` may be the
