@@ -515,10 +515,23 @@ namespace
                 scratch.noiseShare[(size_t) j] = (noiseMixPrev + (float) i * (noiseMixNow - noiseMixPrev) / (float) n) / 100.0f;
             }
 
+            // The level in dB, the gate with its release, then the gain: the
+            // library calls run as passes of their own, out of the loop that
+            // carries the release envelope.
+            float* levels = scratch.noiseLevel.data();
+            float* amounts = scratch.noiseGain.data();
+
             for (int j = 0; j < count; ++j)
-                scratch.noiseGain[(size_t) j] = noiseGate (scratch.meanSquare[(size_t) j], threshold, minAmount, ratio, releasing,
-                                                           scratch.depth1[(size_t) j], scratch.mod1[(size_t) j],
-                                                           scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
+                levels[j] = noiseLevel (scratch.meanSquare[(size_t) j]);
+
+            for (int j = 0; j < count; ++j)
+                scratch.gateOpen[(size_t) j] = noiseAmount (levels[j], amounts[j], threshold, minAmount, ratio, releasing,
+                                                            scratch.depth1[(size_t) j], scratch.mod1[(size_t) j],
+                                                            scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
+
+            // At or above 0 dB the gain is exactly 1; -1 marks a closed gate.
+            for (int j = 0; j < count; ++j)
+                amounts[j] = ! scratch.gateOpen[(size_t) j] ? -1.0f : (amounts[j] < 0.0f ? fastDbToGain (amounts[j]) : 1.0f);
         }
 
         // The tape delay line: append, advance the read position by the rate,
@@ -592,19 +605,23 @@ namespace
             return (float) ((double) (p * h1) + (1.0 - (double) p) * (double) h0);
         }
 
-        // The gain of the noise for one sample, or -1 while the gate is closed.
-        float noiseGate (float meanSquare, float threshold, float minAmount, float ratio, bool releasing,
-                         float d1, float m1, float d2, float m2) noexcept
+        // 20 log10 (rms) taken as 10 log10 (mean square); rms above 6.4e-8
+        // is a mean square above 4.096e-15.
+        static float noiseLevel (float meanSquare) noexcept
         {
-            // 20 log10 (rms) taken as 10 log10 (mean square); rms above 6.4e-8
-            // is a mean square above 4.096e-15.
-            const float level = meanSquare > 4.096e-15f ? 10.0f * std::log10 (meanSquare) : -144.0f;
+            return meanSquare > 4.096e-15f ? 10.0f * std::log10 (meanSquare) : -144.0f;
+        }
 
+        // The amount of noise in dB for one sample at `level`, with the
+        // release; false while the gate is closed.
+        bool noiseAmount (float level, float& result, float threshold, float minAmount, float ratio, bool releasing,
+                          float d1, float m1, float d2, float m2) noexcept
+        {
             if (blk.noiseMinAmountChanged)
                 st.releaseEnvelope = channel_state::initialReleaseEnvelope;
 
             if (! (level > threshold || threshold <= -79.99f))
-                return -1.0f;
+                return false;
 
             float amount = level > minAmount ? (level - minAmount) * ratio + minAmount : minAmount;
 
@@ -630,8 +647,8 @@ namespace
             if (slot2.destination == 1)
                 amount += slot2.envelope ? 20.0f * d2 * m2 : 10.0f * d2 * (m2 + 1.0f);
 
-            // At or above 0 dB the gain is exactly 1.
-            return amount < 0.0f ? fastDbToGain (amount) : 1.0f;
+            result = amount;
+            return true;
         }
 
         // Draws the noise of every open-gate sample, filters the run, and mixes

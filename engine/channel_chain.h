@@ -71,10 +71,11 @@ struct chain_scratch
     static constexpr int length = 256;
 
     std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
-                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped, tapeRate, tapeLfoHz;
+                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped, tapeRate, tapeLfoHz,
+                              noiseLevel;
     std::array<double, length> clipInSums, clipOutSums;
     std::array<int, length> noiseAt, lowPassAt;
-    std::array<bool, length> tapeWobbles;
+    std::array<bool, length> tapeWobbles, gateOpen;
 };
 
 // Runs one channel's effect chain over n samples. `in` and `out` may be the
