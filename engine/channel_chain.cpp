@@ -678,6 +678,21 @@ namespace
                     st.noiseLowCut.processSampleRun (scratch.noise.data(), open);
             }
 
+            float* wet = scratch.wet.data();
+            const float* gains = scratch.noiseGain.data();
+            const float* shares = scratch.noiseShare.data();
+            const float* noise = scratch.noise.data();
+
+            // With the gate open throughout, the noise lines up with the samples
+            // and the mix runs as a plain loop.
+            if (open == count)
+            {
+                for (int j = 0; j < count; ++j)
+                    wet[j] = wet[j] * (1.0f - shares[j]) + shares[j] * (gains[j] * noise[j]);
+
+                return;
+            }
+
             for (int j = 0, k = 0; j < count; ++j)
             {
                 float ns = 0.0f;
