@@ -20,7 +20,6 @@ struct LFO
 
     float getNextOutSample() noexcept
     {
-        constexpr double twoPi = 6.283185307179586;
         constexpr float pi = 3.14159265358979f;
         const float a = amplitude;
 
@@ -33,16 +32,7 @@ struct LFO
             return ((float) u * (1.0f / 4294967296.0f) - 0.5f) * (a + a);
         }
 
-        phase = phase + phaseIncrement;
-
-        if ((double) phase > twoPi)
-            phase = (float) ((double) phase - twoPi);
-
-        // Only an increment beyond a whole turn, a negative one or a broken
-        // one gets here; keep the phase a finite angle of one turn.
-        if (! ((double) phase <= twoPi && phase >= 0.0f))
-            phase = std::isfinite (phase) ? (float) (std::fmod ((double) phase, twoPi) + ((double) phase < 0.0 ? twoPi : 0.0))
-                                          : 0.0f;
+        advancePhase();
 
         switch (waveform)
         {
@@ -58,7 +48,57 @@ struct LFO
         }
     }
 
+    // The next `count` outputs, the same as that many getNextOutSample calls.
+    // A sine runs as two passes, the phases and then their sines, so the
+    // library call sits in a loop of its own. With `increments` the phase
+    // increment changes before each step to the given value.
+    void fillBlock (float* out, int count, const float* increments = nullptr) noexcept
+    {
+        if (waveform != sine)
+        {
+            for (int i = 0; i < count; ++i)
+            {
+                if (increments != nullptr)
+                    phaseIncrement = increments[i];
+
+                out[i] = getNextOutSample();
+            }
+
+            return;
+        }
+
+        for (int i = 0; i < count; ++i)
+        {
+            if (increments != nullptr)
+                phaseIncrement = increments[i];
+
+            out[i] = advancePhase();
+        }
+
+        const float a = amplitude;
+
+        for (int i = 0; i < count; ++i)
+            out[i] = std::sin (out[i]) * a;
+    }
+
 private:
+    float advancePhase() noexcept
+    {
+        constexpr double twoPi = 6.283185307179586;
+        phase = phase + phaseIncrement;
+
+        if ((double) phase > twoPi)
+            phase = (float) ((double) phase - twoPi);
+
+        // Only an increment beyond a whole turn, a negative one or a broken
+        // one gets here; keep the phase a finite angle of one turn.
+        if (! ((double) phase <= twoPi && phase >= 0.0f))
+            phase = std::isfinite (phase) ? (float) (std::fmod ((double) phase, twoPi) + ((double) phase < 0.0 ? twoPi : 0.0))
+                                          : 0.0f;
+
+        return phase;
+    }
+
     float slopedSquareAt (float a) const noexcept
     {
         constexpr double piD = 3.141592653589793;

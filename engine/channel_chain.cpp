@@ -18,6 +18,7 @@ namespace
     float fastDbToGain (float db) noexcept { return std::exp (db * 0.115129254649702f); }
     float finiteOr0 (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
     bool isEnvelopeSource (int source) noexcept { return source == 9 || source == 10; }
+    bool isOscillatorSource (int source) noexcept { return source != 5 && source != 7 && ! isEnvelopeSource (source); }
 
     // Fills `values` with each next step of a glide.
     void glideValues (juce::SmoothedValue<float>& v, float* values, int count) noexcept
@@ -357,6 +358,18 @@ namespace
         // The modulation value of one slot for every sample of the piece.
         void fillModulation (mod_slot& slot, float* m, int start, int count, float& display) const noexcept
         {
+            if (isOscillatorSource (slot.source))
+            {
+                // The oscillator's whole piece at once; what modulationValue does with each value.
+                slot.lfo->fillBlock (m, count);
+
+                for (int j = 0; j < count; ++j)
+                    m[j] = finiteOr0 (m[j]);
+
+                display = m[count - 1];
+                return;
+            }
+
             for (int j = 0; j < count; ++j)
                 m[j] = modulationValue (slot, start + j, display);
         }
@@ -441,6 +454,9 @@ namespace
             const float* d2s = scratch.depth2.data();
             const float* m1s = scratch.mod1.data();
             const float* m2s = scratch.mod2.data();
+            float* ratios = scratch.tapeRate.data();
+            float* increments = scratch.tapeIncrement.data();
+            float* wobble = scratch.tapeWobble.data();
 
             for (int j = 0; j < count; ++j)
             {
@@ -459,8 +475,10 @@ namespace
 
                     st.tapeLfo.frequency = f;
                     st.tapeLfo.phaseIncrement = (float) ((double) f * radiansPerHz);
-                    lastTapeRate = f;
                 }
+
+                scratch.tapeLfoHz[(size_t) j] = st.tapeLfo.frequency;
+                increments[j] = st.tapeLfo.phaseIncrement;
 
                 float r = st.tapeDepthRatio;
 
@@ -470,14 +488,25 @@ namespace
                 if (deepen2)
                     r = 1.0f + (r - 1.0f) * (slot2.envelope ? 1.0f - d2 * m2 : 1.0f - 0.5f * d2 * (m2 + 1.0f));
 
-                const float tw = st.tapeLfo.getNextOutSample();
-                scratch.tapeLfoHz[(size_t) j] = st.tapeLfo.frequency;
-                scratch.tapeWobbles[(size_t) j] = tapeWobbling && r != 1.0f;
-                scratch.tapeRate[(size_t) j] = 1.0f + (r - 1.0f) * (tapeWobbling ? tw : 0.0f);
+                ratios[j] = r;
             }
 
-            if (firstChannel && (rotate1 || rotate2))
-                tapeRateWritten = true;
+            if (rotate1 || rotate2)
+            {
+                lastTapeRate = st.tapeLfo.frequency;
+
+                if (firstChannel)
+                    tapeRateWritten = true;
+            }
+
+            st.tapeLfo.fillBlock (wobble, count, increments);
+
+            for (int j = 0; j < count; ++j)
+            {
+                const float r = ratios[j];
+                scratch.tapeWobbles[(size_t) j] = tapeWobbling && r != 1.0f;
+                ratios[j] = 1.0f + (r - 1.0f) * (tapeWobbling ? wobble[j] : 0.0f);
+            }
         }
 
         // Ring (3) and amplitude (4) modulation of the input by one slot.

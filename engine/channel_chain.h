@@ -72,7 +72,7 @@ struct chain_scratch
 
     std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
                               noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped, tapeRate, tapeLfoHz,
-                              noiseLevel;
+                              tapeIncrement, tapeWobble, noiseLevel;
     std::array<double, length> clipInSums, clipOutSums;
     std::array<int, length> noiseAt, lowPassAt;
     std::array<bool, length> tapeWobbles, gateOpen;
