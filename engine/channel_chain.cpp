@@ -231,7 +231,17 @@ namespace
         float display1 = 0.0f, display2 = 0.0f;
         bool tapeRateWritten = false;
         float lastTapeRate = 0.0f;
-        float tapeLfoHz = 0.0f;   // the tape oscillator's rate at the sample being read
+
+        // Where the tape reads, kept in locals through the ring loop: as
+        // members they went through memory every sample, since any of the
+        // loop's float stores might have been to them.
+        struct tape_head
+        {
+            int index;
+            float fraction;
+            float rate;    // the read rate at the sample being read
+            float lfoHz;   // the tape oscillator's rate there
+        };
         int clipped = 0, overloaded = 0;
         bool nonFiniteOutput = false;
 
@@ -374,21 +384,6 @@ namespace
                 m[j] = modulationValue (slot, start + j, display);
         }
 
-        // The noise detector's window: the square of a working sample in, and
-        // its mean square after that sample out. The tape loop runs it, so the
-        // running sum's additions overlap with the tape's own arithmetic.
-        float pushRmsSquare (float s) noexcept
-        {
-            auto& window = st.rmsSquares;
-            window.push_back (s * s);
-
-            if (window.size() >= rmsWindow)
-                window.pop_front();
-
-            const int held = window.size();
-            return (float) (held > 0 ? std::max (0.0, window.sum) / held : 0.0);
-        }
-
         // From the dry delay through the tape, the input modulation and the
         // noise gate; the noise itself is added afterwards in one go.
         void runTapeAndModulation (const float* in, const float* work, int start, int count) noexcept
@@ -415,31 +410,41 @@ namespace
             const auto* wobbles = scratch.tapeWobbles.data();
             const float* lfoHz = scratch.tapeLfoHz.data();
 
+            // The noise detector's window runs here too, so its additions
+            // overlap with the tape's own arithmetic; its sums stay in locals.
+            auto rms = st.rmsSquares.takeSums();
+            tape_head head { readIndex, st.pitchReadFraction, st.pitchRate, 0.0f };
+
             for (int j = 0; j < count; ++j)
             {
                 st.dryDelay.push (in[start + j]);
-                scratch.meanSquare[(size_t) j] = pushRmsSquare (work[j]);
-                st.pitchRate = rates[j];
-                tapeLfoHz = lfoHz[j];
+                scratch.meanSquare[(size_t) j] = st.rmsSquares.pushTakingMean (work[j] * work[j], rmsWindow, rms);
+                head.rate = rates[j];
+                head.lfoHz = lfoHz[j];
 
-                const float y = readTape (pitch, work[j], length);
+                const float y = readTape (pitch, work[j], length, head);
 
                 // While the tape does not wobble, the dry signal is read exactly
                 // as late as the tape's output, whatever its length did.
                 if (! wobbles[j])
-                    st.dryDelaySamples = juce::jmax (0, pitch.size() - 1 - readIndex - (st.pitchReadFraction >= 0.5f ? 1 : 0));
+                    st.dryDelaySamples = juce::jmax (0, pitch.size() - 1 - head.index - (head.fraction >= 0.5f ? 1 : 0));
 
                 scratch.dry[(size_t) j] = st.dryDelay.delayed (st.dryDelaySamples);
 
-                if (readIndex > 0)
+                if (head.index > 0)
                 {
                     pitch.pop_front();
-                    --readIndex;
+                    --head.index;
                 }
 
                 scratch.wet[(size_t) j] = y;
-                readIndex += indexDelta;
+                head.index += indexDelta;
             }
+
+            readIndex = head.index;
+            st.pitchReadFraction = head.fraction;
+            st.pitchRate = head.rate;
+            st.rmsSquares.putSums (rms);
         }
 
         // The tape's read rate of every sample of the piece, and whether it
@@ -565,14 +570,14 @@ namespace
 
         // The tape delay line: append, advance the read position by the rate,
         // then read between two neighbours. Never reads outside the line.
-        float readTape (fixed_ring<float>& pitch, float s, int length) noexcept
+        float readTape (fixed_ring<float>& pitch, float s, int length, tape_head& head) noexcept
         {
             if (pitch.full())
             {
                 pitch.pop_front();
 
-                if (readIndex > 0)
-                    --readIndex;
+                if (head.index > 0)
+                    --head.index;
             }
 
             pitch.push_back (s);
@@ -580,7 +585,7 @@ namespace
 
             if (length < size)
             {
-                const float pos = st.pitchRate + st.pitchReadFraction;
+                const float pos = head.rate + head.fraction;
                 int steps = 0;
 
                 if (std::isfinite (pos) && pos >= 0.0f)
@@ -591,18 +596,18 @@ namespace
                     const float whole = pos < 1.0f ? 0.0f
                                       : pos < 2.0f ? 1.0f
                                       : (pos < 8388608.0f ? (float) (int) pos : pos);
-                    st.pitchReadFraction = pos - whole;
+                    head.fraction = pos - whole;
                     steps = whole >= (float) size ? size : (int) whole;
                 }
                 else
                 {
-                    st.pitchReadFraction = 0.0f;
+                    head.fraction = 0.0f;
                 }
 
                 if (steps >= 1)
                 {
-                    if (readIndex > 0)
-                        readIndex = readIndex > size ? readIndex : readIndex + steps;
+                    if (head.index > 0)
+                        head.index = head.index > size ? head.index : head.index + steps;
                     else
                         pitch.pop_front (std::min (steps, size - 1));   // the newest sample stays
                 }
@@ -610,27 +615,27 @@ namespace
                 size = pitch.size();
             }
 
-            if (readIndex < 0)
+            if (head.index < 0)
             {
                 ++results.readIndexBelowZero;
-                results.belowIndex = readIndex;
+                results.belowIndex = head.index;
                 results.belowSize = size;
-                readIndex = 0;
+                head.index = 0;
             }
-            else if (readIndex >= size)
+            else if (head.index >= size)
             {
                 ++results.readIndexBeyondEnd;
-                results.beyondIndex = readIndex;
+                results.beyondIndex = head.index;
                 results.beyondSize = size;
                 results.beyondDelta = indexDelta;
                 results.beyondLength = length;
-                results.beyondLfoHz = tapeLfoHz;
-                readIndex = juce::jlimit (0, size - 1, size - length);
+                results.beyondLfoHz = head.lfoHz;
+                head.index = juce::jlimit (0, size - 1, size - length);
             }
 
-            const float p = st.pitchReadFraction;
-            const float h0 = pitch[readIndex];
-            const float h1 = pitch[std::min (readIndex + 1, size - 1)];
+            const float p = head.fraction;
+            const float h0 = pitch[head.index];
+            const float h1 = pitch[std::min (head.index + 1, size - 1)];
             return (float) ((double) (p * h1) + (1.0 - (double) p) * (double) h0);
         }
 

@@ -25,22 +25,58 @@ struct summed_window
     int size() const noexcept { return samples.size(); }
 
     // When the window is full the oldest element makes room first.
-    void push_back (float v) noexcept
+    void push_back (float v) noexcept { push (v, sum, fresh, freshCount); }
+
+    // push_back onto sums the caller holds, so that a run of pushes can keep
+    // them in locals.
+    void push (float v, double& runningSum, double& freshSum, int& freshHeld) noexcept
     {
         if (samples.full())
-            pop_front();
+        {
+            runningSum -= contribution (samples.front());
+            samples.pop_front();
+        }
 
         samples.push_back (v);
         const double c = contribution (v);
-        sum += c;
-        fresh += c;
+        runningSum += c;
+        freshSum += c;
 
-        if (++freshCount >= samples.size())
+        if (++freshHeld >= samples.size())
         {
-            sum = fresh;
-            fresh = 0.0;
-            freshCount = 0;
+            runningSum = freshSum;
+            freshSum = 0.0;
+            freshHeld = 0;
         }
+    }
+
+    // The running sums, taken out into locals for a run of pushes (kept in
+    // the members they make a round trip through memory between elements)
+    // and put back after it.
+    struct sums
+    {
+        double running = 0.0, fresh = 0.0;
+        int freshHeld = 0;
+    };
+
+    sums takeSums() const noexcept { return { sum, fresh, freshCount }; }
+    void putSums (const sums& s) noexcept { sum = s.running; fresh = s.fresh; freshCount = s.freshHeld; }
+
+    // push_back onto taken sums, then the oldest element goes if `atMost` or
+    // more are held. Returns the mean of what is held (0 when empty, never
+    // below 0).
+    float pushTakingMean (float v, int atMost, sums& s) noexcept
+    {
+        push (v, s.running, s.fresh, s.freshHeld);
+
+        if (samples.size() >= atMost)
+        {
+            s.running -= contribution (samples.front());
+            samples.pop_front();
+        }
+
+        const int held = samples.size();
+        return (float) (held > 0 ? std::max (0.0, s.running) / held : 0.0);
     }
 
     // push_back, then the oldest element goes while more than `longest` are held.
