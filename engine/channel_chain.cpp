@@ -924,13 +924,18 @@ namespace
 
             clipped += over;
             // Both windows in one loop: their running sums are independent.
+            auto inWindow = st.clipInWindow.takeSums(), outWindow = st.clipOutWindow.takeSums();
+
             for (int j = 0; j < count; ++j)
             {
-                st.clipInWindow.pushKeeping (y[j], channel_state::clipWindowLength);
-                st.clipOutWindow.pushKeeping (c[j], channel_state::clipWindowLength);
-                inSums[j] = st.clipInWindow.sum;
-                outSums[j] = st.clipOutWindow.sum;
+                st.clipInWindow.pushKeeping (y[j], channel_state::clipWindowLength, inWindow);
+                st.clipOutWindow.pushKeeping (c[j], channel_state::clipWindowLength, outWindow);
+                inSums[j] = inWindow.running;
+                outSums[j] = outWindow.running;
             }
+
+            st.clipInWindow.putSums (inWindow);
+            st.clipOutWindow.putSums (outWindow);
 
             // Bring the clipped signal back to the loudness of its input, never up.
             for (int j = 0; j < count; ++j)

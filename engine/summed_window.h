@@ -79,13 +79,17 @@ struct summed_window
         return (float) (held > 0 ? std::max (0.0, s.running) / held : 0.0);
     }
 
-    // push_back, then the oldest element goes while more than `longest` are held.
-    void pushKeeping (float v, int longest) noexcept
+    // push onto taken sums, then the oldest element goes if more than
+    // `longest` are held.
+    void pushKeeping (float v, int longest, sums& s) noexcept
     {
-        push_back (v);
+        push (v, s.running, s.fresh, s.freshHeld);
 
         if (samples.size() > longest)
-            pop_front();
+        {
+            s.running -= contribution (samples.front());
+            samples.pop_front();
+        }
     }
 
     void pop_front() noexcept
