@@ -64,6 +64,18 @@ public:
     {
         std::vector<float> rms = std::vector<float> (16, 0.0f);
         std::vector<float> samples = std::vector<float> (2048, 0.0f);
+
+        // Row r for blocks of n samples, or null when the storage (reserved by
+        // prepareToPlay) does not reach that far.
+        float* row (int r, int n) noexcept
+        {
+            if (r < 0 || n <= 0 || (size_t) (r + 1) * (size_t) n > samples.size())
+                return nullptr;
+
+            return samples.data() + (size_t) r * (size_t) n;
+        }
+
+        const float* row (int r, int n) const noexcept { return const_cast<ringbuf_data*> (this)->row (r, n); }
     };
 
     ZorvaluneAudioProcessor();
@@ -257,6 +269,7 @@ private:
     void applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
+    int mainBusChannelCount (bool isInput) const;
     void reserveAudioMemory (int channels, int maximumBlockSize);
 
     // Block frame (processor_block.cpp).

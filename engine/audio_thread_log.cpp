@@ -9,10 +9,7 @@ void audio_thread_log::post (const record& r) noexcept
     const auto w = written.load (std::memory_order_relaxed);
 
     if (w - read.load (std::memory_order_acquire) >= capacity)
-    {
-        dropped.fetch_add (1, std::memory_order_relaxed);
         return;
-    }
 
     records[w % capacity] = r;
     written.store (w + 1, std::memory_order_release);

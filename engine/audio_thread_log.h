@@ -46,13 +46,11 @@ public:
     void startFlushing() { startTimer (500); }
 
     // Audio thread only (one producer). Never blocks, never allocates; a record
-    // that finds the queue full is counted and dropped.
+    // that finds the queue full is dropped.
     void post (const record& r) noexcept;
 
     // Message thread: writes every record posted so far.
     void flush();
-
-    int droppedRecords() const noexcept { return dropped.load(); }
 
 private:
     void timerCallback() override { flush(); }
@@ -61,5 +59,4 @@ private:
     static constexpr unsigned capacity = 64;
     std::array<record, capacity> records;
     std::atomic<unsigned> written { 0 }, read { 0 };
-    std::atomic<int> dropped { 0 };
 };

@@ -31,7 +31,6 @@ public:
     // Any thread.
     void post (kind k) noexcept { counts[(size_t) k].fetch_add (1, std::memory_order_release); }
 
-    int pending (kind k) const noexcept { return counts[(size_t) k].load (std::memory_order_acquire); }
 
     // Message thread: runs every request posted so far.
     void collect()

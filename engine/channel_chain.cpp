@@ -99,8 +99,7 @@ namespace
 
             st.tapeDepthRatio = raw (tapeFreqDelta) / 25.0f + 1.0f;
             tapeFrequency = blk.tapeRate > 0.1f ? blk.tapeRate : 0.1f;
-            st.tapeLfo.frequency = tapeFrequency;
-            st.tapeLfo.phaseIncrement = (float) ((double) tapeFrequency * radiansPerHz);
+            setUpOscillator (st.tapeLfo, tapeFrequency);
 
             int length = truncToInt ((st.tapeDepthRatio - 1.0f) * (blk.sampleRate / tapeFrequency));
 
@@ -201,10 +200,7 @@ namespace
                              || ! std::isfinite (st.releaseStep) || ! std::isfinite (st.sampleHoldValue);
 
             if (broken)
-            {
                 st.recoverFromNonFinite();
-                ++results.recoveries;
-            }
         }
 
     private:
@@ -478,8 +474,7 @@ namespace
                     if (rotate2)
                         f = f * (1.0f + (slot2.envelope ? 7.0f * d2 * m2 : 3.5f * d2 * (m2 + 1.0f)));
 
-                    st.tapeLfo.frequency = f;
-                    st.tapeLfo.phaseIncrement = (float) ((double) f * radiansPerHz);
+                    setUpOscillator (st.tapeLfo, f);
                 }
 
                 scratch.tapeLfoHz[(size_t) j] = st.tapeLfo.frequency;

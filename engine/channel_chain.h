@@ -54,7 +54,6 @@ struct chain_block_results
     bool modDisplayWritten = false;
     float tapeWobbleRate = 0.0f;
     bool tapeWobbleRateWritten = false;
-    int recoveries = 0;        // channels flushed after a non-finite value
 
     // Read positions outside the tape line, corrected (the last of each kind).
     int readIndexBelowZero = 0;

@@ -8,12 +8,6 @@ using namespace parameter_table;
 
 namespace
 {
-    int mainInputBusChannels (const juce::AudioProcessor& p)
-    {
-        const auto* bus = p.getBus (true, 0);
-        return bus != nullptr ? bus->getNumberOfChannels() : 0;
-    }
-
     // Which filters of a channel follow which coefficient set, and when a
     // rewritten set is ramped in: only while its filter is switched on.
     struct filter_run { smooth_IIR_filter* first; int sections; };
@@ -59,7 +53,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
         blockSize = n;
     }
 
-    const int mainBusChannels = mainInputBusChannels (*this);
+    const int mainBusChannels = mainBusChannelCount (true);
     const int totalIn = getTotalNumInputChannels();
     const int totalOut = getTotalNumOutputChannels();
 
@@ -334,11 +328,7 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
     // The rows of the history-ring entry that hold what each slot received.
     const auto receivedRow = [&] (int source, int row) -> const float*
     {
-        if (source != 7 || entry == nullptr)
-            return nullptr;
-
-        const auto end = (size_t) (row + 1) * (size_t) numSamples;
-        return end <= entry->samples.size() ? entry->samples.data() + (size_t) row * (size_t) numSamples : nullptr;
+        return source == 7 && entry != nullptr ? entry->row (row, numSamples) : nullptr;
     };
 
     v.receivedRow1 = receivedRow (v.mod1Source, totalInputChannels + 2);

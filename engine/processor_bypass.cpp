@@ -4,19 +4,9 @@
 
 namespace
 {
-    // Row r of a ring entry for blocks of n samples, or null when the entry's
-    // storage (reserved by prepareToPlay) does not reach that far.
-    float* ringRow (ZorvaluneAudioProcessor::ringbuf_data& entry, int row, int n) noexcept
-    {
-        if (row < 0 || n <= 0 || (size_t) (row + 1) * (size_t) n > entry.samples.size())
-            return nullptr;
-
-        return entry.samples.data() + (size_t) row * (size_t) n;
-    }
-
     void clearRow (ZorvaluneAudioProcessor::ringbuf_data& entry, int row, int n) noexcept
     {
-        if (auto* samples = ringRow (entry, row, n))
+        if (auto* samples = entry.row (row, n))
             std::fill_n (samples, n, 0.0f);
     }
 }
@@ -54,9 +44,7 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
     transportWasPlaying = position.playing ? 1 : 0;
     lastBlockHostTime = position.timeInSamples;
 
-    const auto* mainBus = getBus (true, 0);
-    updateChannelCounts (mainBus != nullptr ? mainBus->getNumberOfChannels() : 0,
-                         getTotalNumInputChannels(), getTotalNumOutputChannels(), true);
+    updateChannelCounts (mainBusChannelCount (true), getTotalNumInputChannels(), getTotalNumOutputChannels(), true);
 
     // Without prepareToPlay there is no ring; the buffer is processed in
     // place, so the input goes back unchanged all the same.
@@ -72,7 +60,7 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
     clearRow (entry, t + 1, n);
 
     for (int c = 0; c < juce::jmin (t, buffer.getNumChannels()); ++c)
-        if (auto* row = ringRow (entry, c, n))
+        if (auto* row = entry.row (c, n))
             std::copy_n (buffer.getReadPointer (c), n, row);
 
     const int size = (int) historyRing.size();
@@ -87,7 +75,7 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
     auto& delayed = historyRing[(size_t) readIndex];
 
     for (int c = 0; c < juce::jmin (mainInputChannels, MAX_CHANNELS, buffer.getNumChannels()); ++c)
-        if (const auto* row = ringRow (delayed, c, n))
+        if (const auto* row = delayed.row (c, n))
             buffer.copyFrom (c, 0, row, n);
 }
 

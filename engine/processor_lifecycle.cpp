@@ -6,13 +6,10 @@
 #include "../presets/factory_presets.h"
 #include "../presets/midi_wrapper.h"
 
-namespace
+int ZorvaluneAudioProcessor::mainBusChannelCount (bool isInput) const
 {
-    int channelsOf (const juce::AudioProcessor& p, bool isInput)
-    {
-        const auto* bus = p.getBus (isInput, 0);
-        return bus != nullptr ? bus->getNumberOfChannels() : 0;
-    }
+    const auto* bus = getBus (isInput, 0);
+    return bus != nullptr ? bus->getNumberOfChannels() : 0;
 }
 
 juce::AudioProcessor::BusesProperties ZorvaluneAudioProcessor::makeBuses()
@@ -108,8 +105,8 @@ bool ZorvaluneAudioProcessor::hasEditor() const { return true; }
 
 void ZorvaluneAudioProcessor::recountChannels (int& outputChannels)
 {
-    mainInputChannels = channelsOf (*this, true);
-    outputChannels = channelsOf (*this, false);
+    mainInputChannels = mainBusChannelCount (true);
+    outputChannels = mainBusChannelCount (false);
     totalInputChannels = getTotalNumInputChannels();
 }
 

@@ -54,7 +54,7 @@ float ZorvaluneAudioProcessor::getParameterDefaultValue (int index)
 
 bool ZorvaluneAudioProcessor::isParameterAutomatable (int index) const
 {
-    return index != noiseFilterType && index != side1ListenOn;
+    return ! isValidIndex (index) || entries[(size_t) index].automatable;
 }
 
 float ZorvaluneAudioProcessor::getParameterValue (int index)

@@ -45,13 +45,8 @@ int ZorvaluneAudioProcessor::getReceivingSideChainData (juce::int64 time, int us
     const int n = blockSize;
     float* destination = nullptr;
 
-    if (n > 0 && row >= 0 && historyRingIndex >= 0 && historyRingIndex < (int) historyRing.size())
-    {
-        auto& samples = historyRing[(size_t) historyRingIndex].samples;
-
-        if ((size_t) (row + 1) * (size_t) n <= samples.size())
-            destination = samples.data() + (size_t) row * (size_t) n;
-    }
+    if (historyRingIndex >= 0 && historyRingIndex < (int) historyRing.size())
+        destination = historyRing[(size_t) historyRingIndex].row (row, n);
 
     const int status = sExtSideChainData[slot].receive (t, n, destination);
 

@@ -162,8 +162,8 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
     currentUserPreset = in.text ("currentUserPreset", currentUserPreset);
 
     if (currentUserPreset.isNotEmpty())
-        if (const auto found = userPresetNames.find (currentUserPreset); found != userPresetNames.end())
-            currentUserPresetIndex = (int) std::distance (userPresetNames.begin(), found);
+        if (const int index = getUserPresetIndx (currentUserPreset); index >= 0)
+            currentUserPresetIndex = index;
 
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         setParameter (i, in.number (getParameterName (i), i, getParameterDefaultValue (i)));

@@ -37,14 +37,18 @@ void BlinkingLed::setLedColor (LedColors c)
     curOnImage  = ledOnImages[(size_t) c];
     curAltImage = ledAltImages[(size_t) c];
     curOffImage = ledOffImages[(size_t) c];
+    showStatePicture();
+}
 
+void BlinkingLed::showStatePicture()
+{
     switch (ledState)
     {
         case ledOff:       show (curOffImage);  break;
         case ledOn:        show (curOnImage);   break;
         case ledDark:      show (ledDarkImage); break;
         case ledAlternate: show (curAltImage);  break;
-        case ledBlinking:  break;   // the next tick shows the new colour
+        case ledBlinking:  break;   // the timer's next tick shows it
     }
 }
 
@@ -55,14 +59,10 @@ void BlinkingLed::setLedState (LedStates s)
 
     ledState = s;
 
-    switch (s)
-    {
-        case ledBlinking:  startTimer (blinkPeriodMs); break;
-        case ledOff:       show (curOffImage);  break;
-        case ledDark:      show (ledDarkImage); break;
-        case ledAlternate: show (curAltImage);  break;
-        case ledOn:        show (curOnImage);   break;
-    }
+    if (s == ledBlinking)
+        startTimer (blinkPeriodMs);
+    else
+        showStatePicture();
 }
 
 void BlinkingLed::timerCallback()

@@ -44,6 +44,7 @@ public:
 
 private:
     void show (const juce::Image& picture);
+    void showStatePicture();
 
     LedStates ledState = ledOn;
     LedColors ledColor = ledCyan;

@@ -6,13 +6,8 @@ namespace EmbeddedResources
 {
     const char* getData (int arrayNumber, int& sizeInBytes)
     {
-        sizeInBytes = 0;
-        auto* data = BinaryData::getNamedResource (arrayName (arrayNumber).toRawUTF8(), sizeInBytes);
-
-        if (data == nullptr)
-            sizeInBytes = 0;
-
-        return data;
+        // Sets the size on a miss too (to 0).
+        return BinaryData::getNamedResource (arrayName (arrayNumber).toRawUTF8(), sizeInBytes);
     }
 
     juce::Image loadImage (int arrayNumber)

@@ -58,12 +58,7 @@ void ZorvaluneAudioProcessorEditor::resized()
     const float H = (float) getHeight();
 
     // Keep the panel between 4:3 and 8:5 and centre it.
-    float aspect = W / H;
-
-    if (aspect < 1.3333334f)
-        aspect = 1.3333334f;
-    else if (aspect >= 1.6f)
-        aspect = 1.6f;
+    const float aspect = juce::jlimit (1.3333334f, 1.6f, W / H);
 
     float w, h;
 

@@ -24,7 +24,7 @@ namespace
         {
             case PictureRole::onToggle:            return Pictures::toggle (true);
             case PictureRole::offToggle:           return Pictures::toggle (false);
-            case PictureRole::bigKnobFrame:        return Pictures::knobFrame (picture.width, (float) picture.index / frameSpan);
+            case PictureRole::bigKnobFrame:
             case PictureRole::smallKnobFrame:      return Pictures::knobFrame (picture.width, (float) picture.index / frameSpan);
             case PictureRole::litRingSegment:      return Pictures::ringSegment (Pictures::Segment::lit);
             case PictureRole::negativeRingSegment: return Pictures::ringSegment (Pictures::Segment::litNegative);
