@@ -2,6 +2,9 @@
 
 #include <juce_events/juce_events.h>
 
+#include <chrono>
+#include <thread>
+
 namespace juce { bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages); }
 
 namespace test_support
@@ -12,5 +15,18 @@ namespace test_support
     {
         for (int i = 0; i < maxMessages && juce::dispatchNextMessageOnSystemQueue (true); ++i)
         {}
+    }
+
+    // Keeps pumping for the given time, letting timers and async work run.
+    inline void pumpMessagesFor (int milliseconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+
+        do
+        {
+            pumpMessages();
+            std::this_thread::sleep_for (std::chrono::milliseconds (2));
+        }
+        while (std::chrono::steady_clock::now() < end);
     }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin_host.h"
+#include "tests/engine/block_runner.h"
 #include "tests/expected_parameters.h"
 
 #include <cmath>
@@ -9,22 +10,13 @@
 using plugin_host::Format;
 using expected_parameters::names;
 using expected_parameters::defaults;
+using block_runner::allFinite;
 
 namespace
 {
     juce::var stateObject (Format f, juce::AudioPluginInstance& instance)
     {
         return juce::JSON::parse (plugin_host::settingsText (f, plugin_host::saveState (instance)));
-    }
-
-    bool allFinite (const juce::AudioBuffer<float>& b)
-    {
-        for (int c = 0; c < b.getNumChannels(); ++c)
-            for (int i = 0; i < b.getNumSamples(); ++i)
-                if (! std::isfinite (b.getSample (c, i)))
-                    return false;
-
-        return true;
     }
 }
 

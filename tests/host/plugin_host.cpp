@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/engine/block_runner.h"
 #include "tests/message_pump.h"
 
 namespace
@@ -100,8 +101,6 @@ std::unique_ptr<juce::AudioPluginInstance> plugin_host::load (Format f, double s
 
 juce::AudioProcessorParameter* plugin_host::parameterFor (juce::AudioPluginInstance& instance, int index)
 {
-    const auto wanted = index <= 46 ? juce::String() : "param_" + juce::String (index);
-
     for (auto* p : instance.getParameters())
     {
         if (auto* withId = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
@@ -114,35 +113,13 @@ juce::AudioProcessorParameter* plugin_host::parameterFor (juce::AudioPluginInsta
         }
     }
 
-    juce::ignoreUnused (wanted);
     return nullptr;
 }
 
 juce::AudioBuffer<float> plugin_host::process (juce::AudioPluginInstance& instance,
                                                 const juce::AudioBuffer<float>& in, int blockSize)
 {
-    const int channels = juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels());
-    const int total = in.getNumSamples();
-    juce::AudioBuffer<float> out (instance.getTotalNumOutputChannels(), total);
-    juce::AudioBuffer<float> block (channels, blockSize);
-    juce::MidiBuffer midi;
-
-    for (int start = 0; start < total; start += blockSize)
-    {
-        const int n = juce::jmin (blockSize, total - start);
-        block.setSize (channels, n, false, false, true);
-        block.clear();
-
-        for (int c = 0; c < juce::jmin (channels, in.getNumChannels()); ++c)
-            block.copyFrom (c, 0, in, c, start, n);
-
-        instance.processBlock (block, midi);
-
-        for (int c = 0; c < out.getNumChannels(); ++c)
-            out.copyFrom (c, start, block, c, 0, n);
-    }
-
-    return out;
+    return block_runner::process (instance, in, { blockSize });
 }
 
 juce::MemoryBlock plugin_host::saveState (juce::AudioPluginInstance& instance)

@@ -16,17 +16,17 @@ namespace plugin_host
     // The bundle in the build tree.
     juce::File bundle (Format);
 
-    // A new instance, prepared to play with the given rate and block size and
-    // stereo in / stereo out unless `channels` says otherwise. Fails the
-    // calling test (and returns null) when the bundle cannot be loaded.
+    // A new instance with every bus enabled, prepared to play with the given
+    // rate and block size. Fails the calling test (and returns null) when the
+    // bundle cannot be loaded.
     std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512);
 
-    // The host parameter that carries our parameter `index` (matched by the
-    // name the plug-in gives it); null when absent.
+    // The host parameter that carries our parameter `index` (matched by its
+    // parameter id in either format); null when absent.
     juce::AudioProcessorParameter* parameterFor (juce::AudioPluginInstance&, int index);
 
-    // Runs `numBlocks` blocks of the given size through the instance on this
-    // thread, with `in` as every block's input (channels beyond `in` are silent).
+    // Runs `in` through the instance on this thread, cut into blocks of the
+    // given size (channels beyond `in` are silent).
     juce::AudioBuffer<float> process (juce::AudioPluginInstance&, const juce::AudioBuffer<float>& in, int blockSize);
 
     // The plug-in's saved state as the host stores it.
@@ -40,6 +40,6 @@ namespace plugin_host
     // values the plug-in reported from its audio thread reach the host.
     void settle (juce::AudioPluginInstance&);
 
-    // Settles until `done` holds or two seconds have passed; returns `done`.
+    // Settles until `done` holds or five seconds have passed; returns `done`.
     bool settleUntil (juce::AudioPluginInstance&, const std::function<bool()>& done);
 }

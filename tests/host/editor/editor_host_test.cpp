@@ -12,17 +12,6 @@ using plugin_host::Format;
 
 namespace
 {
-    void runMessagesFor (int milliseconds)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
-
-        while (std::chrono::steady_clock::now() < end)
-        {
-            test_support::pumpMessages();
-            std::this_thread::sleep_for (std::chrono::milliseconds (2));
-        }
-    }
-
     // Host automation and audio on their own thread, as in a playing project.
     class Automation
     {
@@ -74,10 +63,10 @@ namespace
             return {};
         }
 
-        runMessagesFor (keepOpenMs);
+        test_support::pumpMessagesFor (keepOpenMs);
         const auto bounds = editor->getLocalBounds();
         editor.reset();
-        runMessagesFor (20);
+        test_support::pumpMessagesFor (20);
         return bounds;
     }
 }
@@ -118,14 +107,14 @@ TEST (EditorInHost, OpeningAndClosingLeavesNothingBehind)
         {
             std::unique_ptr<juce::AudioProcessorEditor> editor (instance->createEditorIfNeeded());
             ASSERT_NE (editor, nullptr);
-            runMessagesFor (40);
+            test_support::pumpMessagesFor (40);
             whileOpen = juce::jmax (whileOpen, allocation_counter::liveBlocks() - baseline);
             editor.reset();
-            runMessagesFor (20);
+            test_support::pumpMessagesFor (20);
         }
     }
 
-    runMessagesFor (50);
+    test_support::pumpMessagesFor (50);
     const auto growth = allocation_counter::liveBlocks() - baseline;
 
     // An open editor holds about a thousand blocks; closing must give every one

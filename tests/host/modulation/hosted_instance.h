@@ -133,13 +133,6 @@ namespace hosted
     // Lets the plug-in's message-thread work run (step changes, timers).
     inline void runMessageLoop (int milliseconds)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
-
-        do
-        {
-            test_support::pumpMessages();
-            juce::Thread::sleep (2);
-        }
-        while (juce::Time::getMillisecondCounter() < end);
+        test_support::pumpMessagesFor (milliseconds);
     }
 }
