@@ -3,6 +3,7 @@
 
 #include "../engine/PluginProcessor.h"
 #include "../platform/user_defaults.h"
+#include "settings_text.h"
 
 #include <cmath>
 
@@ -116,6 +117,12 @@ void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         destData.insert (utf8, numBytes, 0);
 }
 
+juce::var settings_text::parse (const juce::String& text)
+{
+    auto parsed = juce::JSON::parse (text);
+    return parsed.isObject() ? parsed : juce::var();
+}
+
 void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     editorNotifyCounter = 0;
@@ -129,7 +136,7 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
         text = juce::String::fromUTF8 (bytes, (int) length);
     }
 
-    const auto parsed = juce::JSON::parse (text);
+    const auto parsed = settings_text::parse (text);
     const Reader in { parsed.getDynamicObject() };
 
     side_chan_mod1 = slotFromText (in.integer ("side_chan_mod1", 1));
