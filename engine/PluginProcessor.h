@@ -144,10 +144,35 @@ public:
     int getReceivingSideChainData (juce::int64 time, int useHostTime, int slot, int row);
 
     //============================================================================== user presets
+    // All of these run on the message thread.
     juce::File getPresetDir (int local);
     juce::String getFullPathOfPreset (const juce::String& name);
     std::set<juce::String>& getUserPresetNames (int rebuild);
     int getUserPresetIndx (const juce::String& name);
+
+    // True while unsuffixed presets live in the cloud folder and local ones carry ".local".
+    bool cloudFolderInUse() const;
+
+    // Why `name` cannot be written as a preset, in a few words for the name
+    // panel; empty when it can.
+    juce::String checkPresetName (const juce::String& name);
+
+    // 0 when loaded (or when the name is not listed), -1 when its file is
+    // missing, -2 when the file holds no settings text; a failed load changes nothing.
+    int loadUserPreset (const juce::String& name);
+
+    // Writes the current settings as preset `name`; false (logged, nothing
+    // changed, the old file intact) when the name is refused or the write fails.
+    bool writeUserPreset (const juce::String& name);
+
+    // Deletes the file of the listed preset `name` and drops the name.
+    bool removeUserPreset (const juce::String& name);
+
+    // Writes the current settings as the default file read at start.
+    bool saveDefaultSettings();
+
+    // Writes every missing "factory:" copy of the factory presets; returns how many.
+    int copyFactoryPresets();
 
     //============================================================================== editor link
     // Asks the open editor, if any, to refresh. Safe from any thread: it only
@@ -269,6 +294,8 @@ private:
     void applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
+    std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
+    void readDefaultSettings();
     int mainBusChannelCount (bool isInput) const;
     void reserveAudioMemory (int channels, int maximumBlockSize);
 

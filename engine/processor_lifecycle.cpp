@@ -53,20 +53,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
         iCloudDocumentsPath = platform::cloud_documents::documentsFolder().getFullPathName().toStdString();
 
     getUserPresetNames (1);
-
-    const auto defaultFile = getPresetDir (0).getChildFile ("ZorvaluneDefault.json");
-
-    if (defaultFile.getFullPathName().isNotEmpty() && defaultFile.existsAsFile())
-    {
-        juce::MemoryBlock data;
-
-        if (defaultFile.loadFileAsData (data) && data.getSize() >= 2)
-        {
-            setStateInformation (data.getData(), (int) data.getSize());
-            currentUserPresetIndex = -1;
-            currentUserPreset = {};
-        }
-    }
+    readDefaultSettings();
 
     presetModified = 0;
     channelWeights.fill (1.0f);
@@ -188,18 +175,10 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
 {
     editorNotifyCounter = 0;
 
-    std::array<float, NUM_PARAMETERS> working {};
-
     for (int i = 0; i < NUM_PARAMETERS; ++i)
-    {
-        working[(size_t) i] = getParameterDefaultValue (i);
         setParameter (i, parameterValues[(size_t) i].load());
-    }
 
-    if ((unsigned) index < sPresets.list.size())
-        for (const auto& [parameter, value] : sPresets.list[(size_t) index].values)
-            if (parameter >= 0 && parameter < NUM_PARAMETERS)
-                working[(size_t) parameter] = parameterValue2Plugin (parameter, value);
+    const auto working = factoryPresetValues (index);
 
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         setParameter (i, working[(size_t) i]);
@@ -211,6 +190,22 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
 
     tellHostAllParameterValues();
     updateHostDisplay (ChangeDetails().withProgramChanged (true));
+}
+
+// Normalised values of factory preset `index`: its own values over the defaults.
+std::array<float, ZorvaluneAudioProcessor::NUM_PARAMETERS> ZorvaluneAudioProcessor::factoryPresetValues (int index)
+{
+    std::array<float, NUM_PARAMETERS> values {};
+
+    for (int i = 0; i < NUM_PARAMETERS; ++i)
+        values[(size_t) i] = getParameterDefaultValue (i);
+
+    if ((unsigned) index < sPresets.list.size())
+        for (const auto& [parameter, value] : sPresets.list[(size_t) index].values)
+            if (parameter >= 0 && parameter < NUM_PARAMETERS)
+                values[(size_t) parameter] = parameterValue2Plugin (parameter, value);
+
+    return values;
 }
 
 const juce::String ZorvaluneAudioProcessor::getProgramName (int index)

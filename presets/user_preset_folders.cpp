@@ -1,13 +1,13 @@
-// Where user presets live and which ones exist.
+// Where user presets live, which ones exist, and which names may be used.
 
 #include "../engine/PluginProcessor.h"
 #include "../platform/config_folder.h"
+#include "user_preset_names.h"
+
+using user_preset_names::localSuffix;
 
 namespace
 {
-    const juce::String defaultFileBaseName ("ZorvaluneDefault");
-    const juce::String localSuffix (".local");
-
     juce::File localPresetFolder()
     {
         return platform::configFolder()
@@ -20,19 +20,27 @@ namespace
         if (! folder.isDirectory())
             return;
 
-        for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.json"))
-        {
-            const auto name = file.getFileNameWithoutExtension();
-
-            if (name != defaultFileBaseName)
+        for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*"))
+            if (const auto name = user_preset_names::presetNameOf (file); name.isNotEmpty())
                 names.insert (name + suffix);
-        }
     }
+
+    bool isFolderPath (const std::string& path)
+    {
+        return path.size() >= 2 && juce::File::isAbsolutePath (juce::String::fromUTF8 (path.c_str()));
+    }
+}
+
+// One test decides both the folder of unsuffixed names and whether local names
+// carry the suffix, so a listed name always leads back to the file it came from.
+bool ZorvaluneAudioProcessor::cloudFolderInUse() const
+{
+    return iCloudAvailable != 0 && isFolderPath (iCloudDocumentsPath);
 }
 
 juce::File ZorvaluneAudioProcessor::getPresetDir (int local)
 {
-    if (local == 0 && iCloudDocumentsPath.size() >= 2)
+    if (local == 0 && cloudFolderInUse())
         return juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str()));
 
     return localPresetFolder();
@@ -40,29 +48,37 @@ juce::File ZorvaluneAudioProcessor::getPresetDir (int local)
 
 juce::String ZorvaluneAudioProcessor::getFullPathOfPreset (const juce::String& name)
 {
-    if (name.endsWith (localSuffix))
-        return getPresetDir (1).getFullPathName() + "/" + name.upToLastOccurrenceOf (localSuffix, false, false) + ".json";
+    if (cloudFolderInUse() && name.endsWith (localSuffix))
+        return getPresetDir (1).getFullPathName() + "/" + name.dropLastCharacters (localSuffix.length()) + ".json";
 
     return getPresetDir (0).getFullPathName() + "/" + name + ".json";
 }
 
 std::set<juce::String>& ZorvaluneAudioProcessor::getUserPresetNames (int rebuild)
 {
-    if (rebuild != 0)
-    {
-        userPresetNames.clear();
+    if (rebuild == 0)
+        return userPresetNames;
 
-        if (iCloudAvailable != 0 && iCloudDocumentsPath.size() >= 2)
-        {
+    userPresetNames.clear();
+
+    // The standalone application keeps the cloud state it started with.
+    if (wrapperType != wrapperType_Standalone)
+        iCloudAvailable = isFolderPath (iCloudDocumentsPath)
+                              && juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str())).isDirectory() ? 1 : 0;
+
+    if (cloudFolderInUse())
+    {
+        if (wrapperType != wrapperType_Standalone)
             addPresetsIn (getPresetDir (0), {}, userPresetNames);
-            addPresetsIn (getPresetDir (1), localSuffix, userPresetNames);
-        }
-        else
-        {
-            addPresetsIn (getPresetDir (1), {}, userPresetNames);
-        }
+
+        addPresetsIn (getPresetDir (1), localSuffix, userPresetNames);
+    }
+    else
+    {
+        addPresetsIn (getPresetDir (1), {}, userPresetNames);
     }
 
+    currentUserPresetIndex = getUserPresetIndx (currentUserPreset);
     return userPresetNames;
 }
 
@@ -70,4 +86,21 @@ int ZorvaluneAudioProcessor::getUserPresetIndx (const juce::String& name)
 {
     const auto found = userPresetNames.find (name);
     return found == userPresetNames.end() ? -1 : (int) std::distance (userPresetNames.begin(), found);
+}
+
+juce::String ZorvaluneAudioProcessor::checkPresetName (const juce::String& name)
+{
+    if (auto problem = user_preset_names::problemWith (name); problem.isNotEmpty())
+        return problem;
+
+    const juce::File file (getFullPathOfPreset (name));
+
+    if (auto problem = user_preset_names::problemWith (file.getFileNameWithoutExtension()); problem.isNotEmpty())
+        return problem;
+
+    // Only a listed name may replace its file: anything else there is another preset.
+    if (userPresetNames.count (name) == 0 && file.exists())
+        return "Another preset already uses this file.";
+
+    return {};
 }

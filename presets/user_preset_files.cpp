@@ -1,0 +1,243 @@
+// Reading and writing user preset files and the default settings file.
+
+#include "../engine/PluginProcessor.h"
+#include "../platform/atomic_file.h"
+#include "../platform/system_log.h"
+#include "factory_presets.h"
+#include "settings_text.h"
+#include "user_preset_names.h"
+
+namespace
+{
+    // Far above any settings text we write (a few dozen kilobytes at most).
+    constexpr juce::int64 maxSettingsFileBytes = 1 << 20;
+
+    // The whole file, when it holds settings text; anything else must change nothing.
+    bool readSettingsFile (const juce::File& file, juce::MemoryBlock& data)
+    {
+        if (file.getSize() > maxSettingsFileBytes || ! file.loadFileAsData (data))
+            return false;
+
+        const auto* bytes = static_cast<const char*> (data.getData());
+        const auto length = std::find (bytes, bytes + data.getSize(), '\0') - bytes;
+        return settings_text::parse (juce::String::fromUTF8 (bytes, (int) length)).isObject();
+    }
+
+    // `kind` names the file in the log line: "preset file" or "default file".
+    bool storeSettingsFile (const juce::File& file, const juce::MemoryBlock& text, const char* kind)
+    {
+        const auto path = file.getFullPathName();
+
+        if (! file.getParentDirectory().createDirectory())
+        {
+            platform::system_log::notice ("\nZorvalune %s : %s could NOT be created !!!!\n", kind, path.toRawUTF8());
+            return false;
+        }
+
+        if (! platform::atomic_file::replace (file, text.getData(), text.getSize()))
+        {
+            platform::system_log::notice ("\nZorvalune %s : %s could NOT be written !!!!\n", kind, path.toRawUTF8());
+            return false;
+        }
+
+        return true;
+    }
+
+    bool refuseBadName (const juce::String& name, const juce::String& problem)
+    {
+        if (problem.isEmpty())
+            return false;
+
+        platform::system_log::notice ("\nZorvalune preset name : %s refused, %s\n", name.toRawUTF8(), problem.toRawUTF8());
+        return true;
+    }
+}
+
+int ZorvaluneAudioProcessor::loadUserPreset (const juce::String& name)
+{
+    const int position = getUserPresetIndx (name);
+
+    if (position < 0)
+        return 0;
+
+    const juce::File file (getFullPathOfPreset (name));
+
+    if (! file.existsAsFile())
+    {
+        platform::system_log::notice ("\nZorvalune : selected preset %s does NOT exists !\n", name.toRawUTF8());
+        return -1;
+    }
+
+    juce::MemoryBlock data;
+
+    if (! readSettingsFile (file, data))
+    {
+        platform::system_log::notice ("\nZorvalune : selected preset %s could NOT be read !\n", name.toRawUTF8());
+        return -2;
+    }
+
+    // MIDI settings belong to the session, not to the preset.
+    const int progChangeMode = midi_progr_change_mode;
+    const int ccReceiveMode = midi_CC_receive_mode;
+    const int progChangeChannel = midi_progr_change_channel;
+
+    setStateInformation (data.getData(), (int) data.getSize());
+
+    currentUserPreset = name;
+    currentUserPresetIndex = position;
+
+    if (wrapperType != wrapperType_Standalone)
+    {
+        midi_progr_change_mode = progChangeMode;
+        midi_CC_receive_mode = ccReceiveMode;
+        midi_progr_change_channel = progChangeChannel;
+    }
+
+    presetModified = 0;
+    return 0;
+}
+
+bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
+{
+    if (refuseBadName (name, checkPresetName (name)))
+        return false;
+
+    const bool isNew = userPresetNames.count (name) == 0;
+    juce::MemoryBlock text;
+
+    {
+        // A new preset's file carries its own name.
+        const juce::ScopedValueSetter<juce::String> naming (currentUserPreset, isNew ? name : currentUserPreset);
+        getStateInformation (text);
+    }
+
+    if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file"))
+        return false;
+
+    if (isNew)
+    {
+        userPresetNames.insert (name);
+        currentUserPreset = name;
+        currentUserPresetIndex = getUserPresetIndx (name);
+    }
+
+    presetModified = 0;
+    return true;
+}
+
+bool ZorvaluneAudioProcessor::removeUserPreset (const juce::String& name)
+{
+    if (userPresetNames.count (name) == 0)
+        return false;
+
+    const juce::File file (getFullPathOfPreset (name));
+
+    if (! file.existsAsFile())
+        return false;
+
+    if (! file.deleteFile())
+    {
+        platform::system_log::notice ("\nZorvalune preset file : %s could NOT be removed !!!!\n",
+                                      file.getFullPathName().toRawUTF8());
+        return false;
+    }
+
+    userPresetNames.erase (name);
+
+    if (name == currentUserPreset)
+    {
+        currentUserPreset = {};
+        currentUserPresetIndex = -1;
+        presetModified = 0;
+    }
+    else
+    {
+        currentUserPresetIndex = getUserPresetIndx (currentUserPreset);
+    }
+
+    return true;
+}
+
+bool ZorvaluneAudioProcessor::saveDefaultSettings()
+{
+    juce::MemoryBlock text;
+    getStateInformation (text);
+
+    if (! storeSettingsFile (getPresetDir (0).getChildFile (user_preset_names::defaultFileName), text, "default file"))
+        return false;
+
+    currentUserPresetIndex = -1;
+    currentUserPreset = {};
+    return true;
+}
+
+void ZorvaluneAudioProcessor::readDefaultSettings()
+{
+    const auto file = getPresetDir (0).getChildFile (user_preset_names::defaultFileName);
+
+    if (! file.existsAsFile())
+        return;
+
+    juce::MemoryBlock data;
+
+    if (! readSettingsFile (file, data))
+    {
+        platform::system_log::notice ("\nZorvalune default file : %s could NOT be read !\n",
+                                      file.getFullPathName().toRawUTF8());
+        return;
+    }
+
+    setStateInformation (data.getData(), (int) data.getSize());
+    currentUserPresetIndex = -1;
+    currentUserPreset = {};
+}
+
+// The copies are written from the current settings with the factory values in
+// place of the parameters; the settings the user is working on stay as they are.
+int ZorvaluneAudioProcessor::copyFactoryPresets()
+{
+    juce::MemoryBlock current;
+    getStateInformation (current);
+    auto settings = settings_text::parse (current.toString());
+    auto* object = settings.getDynamicObject();
+
+    if (object == nullptr)
+        return 0;
+
+    // A factory sound holds no sequencer steps.
+    for (int k = 1; k <= NUM_STEPS; ++k)
+        for (int i = 0; i < NUM_PARAMETERS; ++i)
+            object->removeProperty ("S" + juce::String (k) + "_" + getParameterName (i));
+
+    int written = 0;
+
+    for (size_t index = 0; index < sPresets.list.size(); ++index)
+    {
+        const auto& entry = sPresets.list[index];
+        const auto name = "factory:" + juce::String (entry.name);
+
+        if (entry.name == "default" || userPresetNames.count (name) != 0 || refuseBadName (name, checkPresetName (name)))
+            continue;
+
+        const auto values = factoryPresetValues ((int) index);
+
+        for (int i = 0; i < NUM_PARAMETERS; ++i)
+            object->setProperty (getParameterName (i), (double) values[(size_t) i]);
+
+        object->setProperty ("currentUserPreset", name);
+
+        const auto text = juce::JSON::toString (settings, false, 15);
+        const juce::MemoryBlock data (text.toRawUTF8(), text.getNumBytesAsUTF8());
+
+        if (storeSettingsFile (juce::File (getFullPathOfPreset (name)), data, "preset file"))
+        {
+            userPresetNames.insert (name);
+            ++written;
+        }
+    }
+
+    if (currentUserPresetIndex >= 0)
+        currentUserPresetIndex = getUserPresetIndx (currentUserPreset);
+
+    return written;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// What may name a user preset file, shared by the listing, the writers and
+// whoever else reads a preset folder.
+namespace user_preset_names
+{
+    // Local presets carry this in the name set while the cloud folder is in use.
+    extern const juce::String localSuffix;
+
+    // The default settings file's name; it is never a preset.
+    extern const juce::String defaultFileName;
+
+    // Why `stem` (a file name without ".json") cannot name a preset file, in a
+    // few words a user can act on; empty when it can.
+    juce::String problemWith (const juce::String& stem);
+
+    // The preset name a file in a preset folder stands for, or empty when it is
+    // none of ours (wrong extension or case, hidden, temporary, reserved).
+    juce::String presetNameOf (const juce::File& file);
+}
