@@ -20,7 +20,7 @@ namespace
 
         const auto* bytes = static_cast<const char*> (data.getData());
         const auto length = std::find (bytes, bytes + data.getSize(), '\0') - bytes;
-        return settings_text::parse (juce::String::fromUTF8 (bytes, (int) length)).isObject();
+        return settings_text::parse (juce::String::fromUTF8 (bytes, (int) length)).getDynamicObject() != nullptr;
     }
 
     // `kind` names the file in the log line: "preset file" or "default file".

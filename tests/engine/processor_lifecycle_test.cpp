@@ -3,28 +3,14 @@
 #include "engine/PluginProcessor.h"
 #include "platform/config_folder.h"
 #include "platform/system_log.h"
+#include "tests/log_capture.h"
 #include "tests/message_pump.h"
 
 #include <cmath>
 
 namespace
 {
-    // Collects the notice lines written while it lives.
-    struct LogCapture
-    {
-        LogCapture()  { platform::system_log::setSinkForTesting ([this] (const std::string& l) { lines.push_back (l); }); }
-        ~LogCapture() { platform::system_log::setSinkForTesting ({}); }
-
-        int count (const std::string& fragment) const
-        {
-            int n = 0;
-            for (const auto& l : lines)
-                n += l.find (fragment) != std::string::npos ? 1 : 0;
-            return n;
-        }
-
-        std::vector<std::string> lines;
-    };
+    using test_support::LogCapture;
 
     juce::AudioProcessor::BusesLayout layout (int in, int out, int side)
     {

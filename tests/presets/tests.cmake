@@ -1,3 +1,4 @@
 target_sources(zorvalune_unit_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/factory_presets_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/settings_text_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/settings_text_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/user_preset_files_test.cpp)

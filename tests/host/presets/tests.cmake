@@ -1,0 +1,3 @@
+# Presets as the host sees them: what a preset load reports to the host.
+target_sources(zorvalune_host_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/preset_host_test.cpp)
