@@ -4,10 +4,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-const char* const platform::atomic_file::temporaryPrefix = ".zorvalune-write-";
-
 namespace
 {
+    // Hidden and without ".json": a crash may leave one behind, no listing shows it.
+    const char* const temporaryPrefix = ".zorvalune-write-";
+
     bool holdsExactly (const juce::File& file, const void* data, size_t size)
     {
         juce::MemoryBlock written;

@@ -10,7 +10,4 @@ namespace platform::atomic_file
     // renamed over the target. False (target untouched, temporary removed)
     // when any step fails; the target's folder must exist.
     bool replace (const juce::File& target, const void* data, size_t size);
-
-    // Temporary files of this writer start with this prefix; a crash may leave one behind.
-    extern const char* const temporaryPrefix;
 }
