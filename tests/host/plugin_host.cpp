@@ -113,6 +113,9 @@ juce::AudioProcessorParameter* plugin_host::parameterFor (juce::AudioPluginInsta
         }
     }
 
+    const auto* first = dynamic_cast<juce::HostedAudioProcessorParameter*> (instance.getParameters()[0]);
+    ADD_FAILURE() << instance.getPluginDescription().pluginFormatName << ": no host parameter carries the id of parameter "
+                  << index << " (the first id the host shows: '" << (first != nullptr ? first->getParameterID() : juce::String()) << "')";
     return nullptr;
 }
 

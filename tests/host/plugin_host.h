@@ -22,7 +22,8 @@ namespace plugin_host
     std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512);
 
     // The host parameter that carries our parameter `index` (matched by its
-    // parameter id in either format); null when absent.
+    // parameter id in either format). Fails the calling test (and returns
+    // null) when absent: assert on the result before using it.
     juce::AudioProcessorParameter* parameterFor (juce::AudioPluginInstance&, int index);
 
     // Runs `in` through the instance on this thread, cut into blocks of the

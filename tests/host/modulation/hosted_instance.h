@@ -6,6 +6,7 @@
 #include "tests/message_pump.h"
 
 #include <functional>
+#include <limits>
 #include <map>
 
 // A VST3 instance of the built plug-in as a host holds it: stereo in and out,
@@ -31,7 +32,13 @@ namespace hosted
             layout.inputBuses.getReference (1) = juce::AudioChannelSet::disabled();
 
         instance->releaseResources();
-        instance->setBusesLayout (layout);
+
+        if (! instance->setBusesLayout (layout))
+        {
+            ADD_FAILURE() << "the VST3 refuses stereo in and out without a side chain";
+            return {};
+        }
+
         instance->prepareToPlay (rate, blockSize);
         return instance;
     }
@@ -43,9 +50,19 @@ namespace hosted
         return juce::JSON::parse (text);
     }
 
+    // One value of the settings text; fails the calling test and gives NaN
+    // (which no comparison accepts) when the text lacks the key.
     inline double setting (juce::AudioPluginInstance& instance, const juce::String& key)
     {
-        return (double) settings (instance).getProperty (key, juce::var());
+        const auto value = settings (instance).getProperty (key, juce::var());
+
+        if (value.isVoid())
+        {
+            ADD_FAILURE() << "the settings text holds no \"" << key << "\"";
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+
+        return (double) value;
     }
 
     // Loads settings text into the instance the way a host restores a project.
@@ -63,17 +80,32 @@ namespace hosted
     }
 
     // Changes the given settings (parameter names, side-chain slots, step keys)
-    // and keeps the rest.
-    inline void change (juce::AudioPluginInstance& instance, const std::map<juce::String, double>& values)
+    // and keeps the rest. Fails the calling test and returns false when the
+    // saved state holds no settings text: assert on the result.
+    [[nodiscard]] inline bool change (juce::AudioPluginInstance& instance, const std::map<juce::String, double>& values)
     {
         auto s = settings (instance);
         auto* object = s.getDynamicObject();
-        ASSERT_NE (object, nullptr);
+
+        if (object == nullptr)
+        {
+            ADD_FAILURE() << "the saved state holds no settings text";
+            return false;
+        }
 
         for (const auto& [key, value] : values)
             object->setProperty (key, value);
 
         restore (instance, s);
+        return true;
+    }
+
+    // A loaded instance with the given settings changed; null (the calling
+    // test failed with the reason) when either step fails.
+    inline std::unique_ptr<juce::AudioPluginInstance> loadWith (const std::map<juce::String, double>& values, int blockSize)
+    {
+        auto instance = load (blockSize);
+        return instance != nullptr && change (*instance, values) ? std::move (instance) : nullptr;
     }
 
     // One block of n samples; `source` gives the first input channel's

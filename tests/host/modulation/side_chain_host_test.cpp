@@ -16,23 +16,13 @@ namespace
     // `sending` is false.
     std::unique_ptr<juce::AudioPluginInstance> sender (int slot, int blockSize, bool sending = true)
     {
-        auto instance = hosted::load (blockSize);
-
-        if (instance != nullptr)
-            hosted::change (*instance, { { "side_chan_mod1", slot + 1 }, { "Mod1Source", sending ? 0.06 : 0.0 } });
-
-        return instance;
+        return hosted::loadWith ({ { "side_chan_mod1", slot + 1 }, { "Mod1Source", sending ? 0.06 : 0.0 } }, blockSize);
     }
 
     std::unique_ptr<juce::AudioPluginInstance> receiver (int slot, int blockSize)
     {
-        auto instance = hosted::load (blockSize);
-
-        if (instance != nullptr)
-            hosted::change (*instance, { { "side_chan_mod1", slot + 1 }, { "Mod1Source", 0.07 }, { "Mod1Dest", 0.03 },
-                                         { "Mod1_Depth", 1.0 }, { "TapeFreqDelta", 0.0 } });
-
-        return instance;
+        return hosted::loadWith ({ { "side_chan_mod1", slot + 1 }, { "Mod1Source", 0.07 }, { "Mod1Dest", 0.03 },
+                                   { "Mod1_Depth", 1.0 }, { "TapeFreqDelta", 0.0 } }, blockSize);
     }
 
     // The receiver's wet share and tape line settle within this many samples;
@@ -76,7 +66,7 @@ TEST (SideChainHost, ReceiverPlaysTheSendersAudioOneBlockLater)
             ASSERT_EQ (heard[i], 0.0f);
     }
 
-    hosted::change (*a, { { "Mod1Source", 0.06 } });
+    ASSERT_TRUE (hosted::change (*a, { { "Mod1Source", 0.06 } }));
     const juce::int64 firstSent = t;
 
     for (; t < firstSent + 20 * n; t += n)
