@@ -37,8 +37,9 @@ TEST (FactoryPresets, ApplyingAProgramConvertsUnitsAndResetsTheRest)
     EXPECT_FLOAT_EQ (p.getParameter (8), 0.625f);   // -30 dB
     EXPECT_EQ (p.getParameter (4), 1.0f);
 
-    for (int i : { 0, 1, 2, 3, 6, 9, 11, 13, 20, 37, 44 })
-        EXPECT_EQ (p.getParameter (i), p.getParameterDefaultValue (i)) << i;
+    for (int i = 0; i < 48; ++i)
+        EXPECT_TRUE (i == 4 || i == 5 || i == 7 || i == 8 || i == 10   // the program's own five
+                      || p.getParameter (i) == p.getParameterDefaultValue (i)) << i;
 
     p.setCurrentProgram (4);
     EXPECT_FLOAT_EQ (p.getParameter (35), 0.006f);

@@ -170,7 +170,7 @@ TEST (EditorWindow, ClosingWithARefreshPendingIsSafe)
     EXPECT_EQ (p.getActiveEditor(), nullptr);
 }
 
-TEST (EditorWindow, SnapshotsOfTheWholeEditor)
+TEST (EditorWindow, SnapshotsOfTheWholeEditorShowEveryCaptionAndKnob)
 {
     ZorvaluneAudioProcessor p;
     OpenEditor open (p);
@@ -181,7 +181,38 @@ TEST (EditorWindow, SnapshotsOfTheWholeEditor)
     {
         open.editor->setSize (w, h);
         const auto image = open.editor->createComponentSnapshot (open.editor->getLocalBounds());
-        EXPECT_EQ (image.getWidth(), w);
+        ASSERT_EQ (image.getBounds(), open.editor->getLocalBounds());
+
+        // Text and knob values draw in light translucent white on the dark
+        // panel: a caption or knob that is covered, misplaced or drawn in the
+        // wrong colour leaves its area without a light pixel.
+        const auto lightPixels = [&image] (juce::Rectangle<int> area)
+        {
+            int count = 0;
+
+            for (int y = area.getY(); y < area.getBottom(); ++y)
+                for (int x = area.getX(); x < area.getRight(); ++x)
+                    count += image.getPixelAt (x, y).getBrightness() > 0.6f ? 1 : 0;
+
+            return count;
+        };
+
+        int checked = 0;
+
+        for (auto* child : open.panel().getChildren())
+        {
+            auto* label = dynamic_cast<juce::Label*> (child);
+            const bool caption = label != nullptr && label->getText().isNotEmpty();
+
+            if (! child->isVisible() || (! caption && dynamic_cast<juce::Slider*> (child) == nullptr))
+                continue;
+
+            const auto area = open.editor->getLocalArea (child, child->getLocalBounds()).getIntersection (image.getBounds());
+            EXPECT_GT (lightPixels (area), 10) << w << " x " << h << ": " << child->getName() << " " << (caption ? label->getText() : juce::String());
+            ++checked;
+        }
+
+        EXPECT_GT (checked, 40);
 
         const auto file = folder.getChildFile ("editor_" + juce::String (w) + "x" + juce::String (h) + ".png");
         file.deleteFile();
