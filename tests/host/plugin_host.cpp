@@ -113,9 +113,14 @@ juce::AudioProcessorParameter* plugin_host::parameterFor (juce::AudioPluginInsta
         }
     }
 
-    const auto* first = dynamic_cast<juce::HostedAudioProcessorParameter*> (instance.getParameters()[0]);
+    juce::StringArray shown;
+
+    for (auto* p : instance.getParameters())
+        if (auto* withId = dynamic_cast<juce::HostedAudioProcessorParameter*> (p); withId != nullptr && shown.size() < 3)
+            shown.add ("'" + withId->getParameterID() + "'");
+
     ADD_FAILURE() << instance.getPluginDescription().pluginFormatName << ": no host parameter carries the id of parameter "
-                  << index << " (the first id the host shows: '" << (first != nullptr ? first->getParameterID() : juce::String()) << "')";
+                  << index << " (the host shows ids such as " << shown.joinIntoString (", ") << ")";
     return nullptr;
 }
 
