@@ -55,14 +55,8 @@ namespace hosted
     inline double setting (juce::AudioPluginInstance& instance, const juce::String& key)
     {
         const auto value = settings (instance).getProperty (key, juce::var());
-
-        if (value.isVoid())
-        {
-            ADD_FAILURE() << "the settings text holds no \"" << key << "\"";
-            return std::numeric_limits<double>::quiet_NaN();
-        }
-
-        return (double) value;
+        EXPECT_FALSE (value.isVoid()) << "the settings text holds no \"" << key << "\"";
+        return value.isVoid() ? std::numeric_limits<double>::quiet_NaN() : (double) value;
     }
 
     // Loads settings text into the instance the way a host restores a project.
@@ -86,12 +80,10 @@ namespace hosted
     {
         auto s = settings (instance);
         auto* object = s.getDynamicObject();
+        EXPECT_NE (object, nullptr) << "the saved state holds no settings text";
 
         if (object == nullptr)
-        {
-            ADD_FAILURE() << "the saved state holds no settings text";
             return false;
-        }
 
         for (const auto& [key, value] : values)
             object->setProperty (key, value);
