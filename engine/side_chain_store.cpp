@@ -118,11 +118,10 @@ int extSideChainSlot::receive (std::int64_t time, int n, float* destination) noe
 
     const auto& source = entry (found);
 
-    if (source.length < n)
+    if (source.length < n || destination == nullptr)
         return link_status::entryTooShort;
 
-    if (destination != nullptr)
-        std::copy_n (source.samples, n, destination);
+    std::copy_n (source.samples, n, destination);
 
     // With three or more queued, the oldest is done with: a sender may reuse it.
     if (count >= 3)

@@ -22,7 +22,7 @@ namespace link_status
         nearestInFull = 4, // the entry nearest to now from a full queue
         sending = 5,
         sendingFull = 7,
-        entryTooShort = 8  // the entry found is shorter than the receiver's block
+        entryTooShort = 8  // the entry is shorter than the receiver's block, or the receiver has no room for it
     };
 }
 
@@ -50,8 +50,9 @@ struct extSideChainSlot
     int send (const float* block, int n, std::int64_t time) noexcept;
 
     // Finds the block sent one block of n samples before `time` and copies it
-    // to `destination` (when not null). Returns the link status; on a status
-    // of none or entryTooShort nothing is copied.
+    // to `destination`. Returns the link status; on a status of none or
+    // entryTooShort nothing is copied. A null destination (the receiver has no
+    // room for a block this long) receives nothing either: entryTooShort.
     int receive (std::int64_t time, int n, float* destination) noexcept;
 
     // Empties the queue.

@@ -52,9 +52,9 @@ namespace
 
     // Receives on modulation slot 1 and rings its input with what arrives at
     // full depth: with a constant input of 1 the output is the received block.
-    std::unique_ptr<ZorvaluneAudioProcessor> makeReceiver (int slot, int n)
+    std::unique_ptr<ZorvaluneAudioProcessor> makeReceiver (int slot, int n, int channels = 2)
     {
-        auto p = makeProcessor (48000.0, n, 2);
+        auto p = makeProcessor (48000.0, n, channels);
         makeNeutral (*p);
         p->side_chan_mod1 = slot;
         p->setMod1Source (7);
@@ -422,6 +422,22 @@ TEST_F (SideChainSlots, ShorterSenderBlocksAreNotReceivedAndLogged)
     EXPECT_EQ (receiver->mod1LinkStatus.load(), link_status::entryTooShort);
     EXPECT_EQ (ringRow (*receiver, 4, 512)[0], 0.0f);
     EXPECT_EQ (std::count (lines.begin(), lines.end(), "Zorvalune ext sidechain Receive queue buf size < blocksize !!! \n"), 1);
+}
+
+TEST_F (SideChainSlots, BlockBeyondThePreparedRingIsNotReceived)
+{
+    // Twelve channels prepared for 512-sample blocks: the history ring has no
+    // room for the received row of an 8000-sample block.
+    auto sender = makeSender (6, 8000);
+    auto receiver = makeReceiver (6, 512, 12);
+
+    for (int k = 0; k < 3; ++k)
+    {
+        block_steps::run (*sender, 1, 8000, block_steps::constant (0.5f));
+        block_steps::run (*receiver, 1, 8000, block_steps::constant (1.0f));
+    }
+
+    EXPECT_EQ (receiver->mod1LinkStatus.load(), link_status::entryTooShort);
 }
 
 TEST_F (SideChainSlots, ReceiverAloneFindsNothing)
