@@ -287,6 +287,7 @@ public:
 private:
     static BusesProperties makeBuses();
     void applyNoiseLowCut();
+    void designFilter (int parameterIndex);
     void recountChannels (int& outputChannels);
     void updateStepLength (int changedIndex);
     void recordTouchedParameter (int index);

@@ -70,8 +70,8 @@ ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
     stopTimer();
 }
 
-// The noise low-cut is a fixed 120 Hz high-pass designed once for the rate at
-// construction; later rate changes deliberately keep these coefficients.
+// The noise low-cut is a fixed 120 Hz high-pass, designed at construction and
+// again for every new rate.
 void ZorvaluneAudioProcessor::applyNoiseLowCut()
 {
     filter_coefficients lowCut;
@@ -99,6 +99,8 @@ void ZorvaluneAudioProcessor::recountChannels (int& outputChannels)
 
 void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumExpectedSamplesPerBlock)
 {
+    const float previousRate = sampleRate;
+
     if (newSampleRate > 0.0)
         sampleRate = (float) newSampleRate;
 
@@ -122,6 +124,19 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
     tapeRotationSmoother.setCurrentAndTargetValue (tapeRotationSmoother.getTargetValue());
 
     reserveAudioMemory (mainInputChannels, blockSize);
+
+    // Hosts usually restore a project before they prepare it: whatever was
+    // designed for another rate is designed again for this one.
+    if (sampleRate != previousRate)
+    {
+        using namespace parameter_table;
+
+        for (int index : { inHighPassFreq, inLowPassFreq, noiseFilterFreq, pitchLowPassFreq })
+            designFilter (index);
+
+        applyNoiseLowCut();
+        updateStepLength (seqNrBars);
+    }
 
     platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",
                                           mainInputChannels, outputChannels, totalInputChannels);

@@ -89,39 +89,15 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
 
     parameterValues[(size_t) index].exchange (v);
 
-    const auto value = [this] (int i) { return parameterValues[(size_t) i].load(); };
-    const auto clampedFrequency = [&] (int i) { return juce::jlimit (50.0, 20000.0, (double) value (i) * 20000.0); };
-
     switch (index)
     {
         case noiseFilterFreq:
         case noiseFilterType:
         case noiseFilterQ:
-            noiseFilterCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                calc_filter_coeffs (truncToInt (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, c);
-            });
-            break;
-
         case pitchLowPassFreq:
-            pitchLowPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, c);
-            });
-            break;
-
         case inHighPassFreq:
-            inputHighPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, c);
-            });
-            break;
-
         case inLowPassFreq:
-            inputLowPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, c);
-            });
+            designFilter (index);
             break;
 
         case tapeRotation:
@@ -198,6 +174,50 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
 }
 
 //============================================================================== filters
+// Designs, from the current parameter values and rate, the coefficient set
+// that parameter `index` shapes, and hands it to the block frame.
+void ZorvaluneAudioProcessor::designFilter (int index)
+{
+    const auto value = [this] (int i) { return parameterValues[(size_t) i].load(); };
+    const auto clampedFrequency = [&] (int i) { return juce::jlimit (50.0, 20000.0, (double) value (i) * 20000.0); };
+
+    switch (index)
+    {
+        case noiseFilterFreq:
+        case noiseFilterType:
+        case noiseFilterQ:
+            noiseFilterCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                calc_filter_coeffs (truncToInt (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, c);
+            });
+            break;
+
+        case pitchLowPassFreq:
+            pitchLowPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, c);
+            });
+            break;
+
+        case inHighPassFreq:
+            inputHighPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, c);
+            });
+            break;
+
+        case inLowPassFreq:
+            inputLowPassCoeffs.publish ([&] (filter_coefficients& c)
+            {
+                butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, c);
+            });
+            break;
+
+        default:
+            break;
+    }
+}
+
 void ZorvaluneAudioProcessor::calc_filter_coeffs (int type, float frequency, filter_coefficients& out)
 {
     constexpr double pi = 3.14159265358979323846;

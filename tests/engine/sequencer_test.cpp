@@ -89,13 +89,13 @@ TEST (SequencerTiming, StepLengthsInExactSamples)
     }
 }
 
-TEST (SequencerTiming, LengthKeepsItsRateAndIgnoresAMissingTempo)
+TEST (SequencerTiming, LengthFollowsTheRateAndIgnoresAMissingTempo)
 {
     ZorvaluneAudioProcessor p;
     EXPECT_EQ (p.stepLengthSamples.load(), 24000);
 
-    p.prepareToPlay (96000.0, 512);                 // not recomputed for the new rate
-    EXPECT_EQ (p.stepLengthSamples.load(), 24000);
+    p.prepareToPlay (96000.0, 512);                 // one beat at the new rate
+    EXPECT_EQ (p.stepLengthSamples.load(), 48000);
 
     p.setParameter (seqBpm, 0.125f);
     EXPECT_EQ (p.stepLengthSamples.load(), 46080);

@@ -324,6 +324,37 @@ TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
     p->setPlayHead (nullptr);
 }
 
+TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)
+{
+    // Restored at 48 kHz with steps of a quarter beat at 500 BPM, then
+    // prepared at 96 kHz: a step lasts 2880 samples, six blocks.
+    auto p = hosted::load (n);
+    ASSERT_NE (p, nullptr);
+    auto values = storedSteps();
+    values.insert ({ { "Seq_Mode", 0.1 }, { "Seq_BPM", 0.5 }, { "Seq_Nr_Bars", 0.14 } });
+    hosted::change (*p, values);
+    p->releaseResources();
+    p->prepareToPlay (96000.0, n);
+
+    // After a block has taken in the mode, the switch arrives with the next
+    // one and applies step 0; then block by block until a step change
+    // arrives: it was posted in the last block.
+    juce::int64 t = 0;
+    nextStepValue (*p, t, 1.0, 1, 0);
+    auto* seqOn = plugin_host::parameterFor (*p, 43);
+    ASSERT_NE (seqOn, nullptr);
+    seqOn->setValue (1.0f);
+    nextStepValue (*p, t, 1.0, 1, 300);
+    double value = waitForDryWet (*p, marker (0), {}, 300);
+
+    for (int k = 0; k < 8 && sameValue (value, marker (0)); ++k)
+        value = nextStepValue (*p, t, value, 1, 300);
+
+    ASSERT_NEAR (value, marker (1), 1.0e-6);
+    EXPECT_NEAR (nextStepValue (*p, t, value, 5, 300), marker (1), 1.0e-6);
+    EXPECT_NEAR (nextStepValue (*p, t, value, 1), marker (2), 1.0e-6);
+}
+
 //==============================================================================
 TEST (BypassHost, OutputIsTheInputWhileTheHostBypasses)
 {

@@ -276,6 +276,38 @@ TEST_P (SignalChainHost, NoiseFollowsTheThreshold)
     EXPECT_GT (residueOf (0.0f, 0.0f, 1.0f), 1.0e-4);       // threshold -80 dB: noise even in silence
 }
 
+//============================================================================== sample rates
+TEST_P (SignalChainHost, FiltersFollowTheRatePreparedAfterARestore)
+{
+    // A project saved with the input low-pass at 1 kHz...
+    auto original = loadWithChannels (GetParam());
+    ASSERT_NE (original, nullptr);
+
+    for (const auto& [index, value] : { std::pair { tapeFreqDelta, 0.0f }, { inFiltersOn, 1.0f }, { inHighPassFreq, 0.0f },
+                                        { inLowPassFreq, 0.05f } })
+        set (*original, index, value);
+
+    plugin_host::settle (*original);   // LV2 takes parameter values in with a block
+    const auto saved = plugin_host::saveState (*original);
+
+    // ...that a host restores and only then prepares at its own rate.
+    for (double rate : { 44100.0, 96000.0 })
+    {
+        auto instance = loadWithChannels (GetParam());
+        ASSERT_NE (instance, nullptr);
+        instance->setStateInformation (saved.getData(), (int) saved.getSize());
+        instance->releaseResources();
+        instance->prepareToPlay (rate, 512);
+
+        const auto in = sine ((int) rate, 1000.0, rate, 0.5f);
+        const auto out = process (*instance, in, { 512 });
+        const int half = (int) rate / 2;
+
+        // A Butterworth low-pass passes its cutoff 3 dB down.
+        EXPECT_NEAR (out.getRMSLevel (0, half, half) / in.getRMSLevel (0, half, half), std::sqrt (0.5), 0.02) << rate;
+    }
+}
+
 //============================================================================== stability and robustness
 TEST_P (SignalChainHost, FiltersStayStableAtEveryRate)
 {
