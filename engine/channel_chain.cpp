@@ -14,6 +14,15 @@ namespace
 
     float dbToGain (float db) noexcept { return std::pow (10.0f, db / 20.0f); }
 
+    // How far a read at the rate 1 + depth x sin (phase) has run ahead of the
+    // centre it swings around, at `phase`: the sum of its steps in closed form.
+    double wobbleLeadAt (float depth, float phase, float increment) noexcept
+    {
+        const double halfStep = 0.5 * (double) increment;
+        const double lead = -(double) depth * std::cos ((double) phase + halfStep) / (2.0 * std::sin (halfStep));
+        return std::isfinite (lead) ? lead : 0.0;
+    }
+
     // The same 10^(dB / 20) through exp, for the one gain that changes every sample.
     float fastDbToGain (float db) noexcept { return std::exp (db * 0.115129254649702f); }
     float finiteOr0 (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
@@ -94,8 +103,12 @@ namespace
             readIndex = st.curPitchHistStartIndx;
             tapeFrequency = blk.tapeRate;
 
+            // Without depth the wobble stops; the delay stays where it is, so nothing jumps.
             if (raw (tapeFreqDelta) == 0.0f)
+            {
+                st.tapeDepthRatio = 1.0f;
                 return;
+            }
 
             st.tapeDepthRatio = raw (tapeFreqDelta) / 25.0f + 1.0f;
             tapeFrequency = blk.tapeRate > 0.1f ? blk.tapeRate : 0.1f;
@@ -216,6 +229,7 @@ namespace
 
         float lastDrive = 0.0f, lastDriveTanh = 0.0f;   // the last modulated drive, and its tanh
         int readIndex = 0, indexDelta = 0;
+        double wobbleLead = 0.0;   // how far the wobble had moved the read ahead of its centre before this piece
         float tapeFrequency = 0.0f;
         int rmsWindow = 1;
         bool inputFiltersOn = false, highPassOn = false, lowPassOn = false;
@@ -235,8 +249,10 @@ namespace
         {
             int index;
             float fraction;
-            float rate;    // the read rate at the sample being read
-            float lfoHz;   // the tape oscillator's rate there
+            float rate;        // the read rate at the sample being read
+            float lfoHz;       // the tape oscillator's rate there
+            int dryOffset;     // the dry signal is read this many samples later than the tape
+            int dryNudges;     // single-sample moves of the dry read still to make, by sign
         };
         int clipped = 0, overloaded = 0;
         bool nonFiniteOutput = false;
@@ -403,13 +419,23 @@ namespace
             const int length = st.PitchNrSamples;
             auto& pitch = st.pitchHistory;
             const float* rates = scratch.tapeRate.data();
-            const auto* wobbles = scratch.tapeWobbles.data();
             const float* lfoHz = scratch.tapeLfoHz.data();
+
+            // The dry signal is read as late as the tape, less the wobble's
+            // excursion: readTape takes the read's whole steps back out of the
+            // dry offset, so the dry stays at the centre the wobble swings
+            // around. When that centre moves, the offset follows one sample per
+            // sample; within 3/4 of a sample it stays put.
+            const int limit = 2 * st.dryDelay.capacity();
+            const int dryOffset = juce::jlimit (-limit, limit, st.dryOffset);
+            const double gap = wobbleLead - (double) st.pitchReadFraction - (double) dryOffset;
+            const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
+            const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
 
             // The noise detector's window runs here too, so its additions
             // overlap with the tape's own arithmetic; its sums stay in locals.
             auto rms = st.rmsSquares.takeSums();
-            tape_head head { readIndex, st.pitchReadFraction, st.pitchRate, 0.0f };
+            tape_head head { readIndex, st.pitchReadFraction, st.pitchRate, 0.0f, dryOffset, nudges };
 
             for (int j = 0; j < count; ++j)
             {
@@ -420,12 +446,10 @@ namespace
 
                 const float y = readTape (pitch, work[j], length, head);
 
-                // While the tape does not wobble, the dry signal is read exactly
-                // as late as the tape's output, whatever its length did.
-                if (! wobbles[j])
-                    st.dryDelaySamples = juce::jmax (0, pitch.size() - 1 - head.index - (head.fraction >= 0.5f ? 1 : 0));
-
-                scratch.dry[(size_t) j] = st.dryDelay.delayed (st.dryDelaySamples);
+                const int nudge = (head.dryNudges > 0 ? 1 : 0) - (head.dryNudges < 0 ? 1 : 0);
+                head.dryNudges -= nudge;
+                head.dryOffset += nudge;
+                scratch.dry[(size_t) j] = st.dryDelay.delayed (pitch.size() - 1 - head.index + head.dryOffset);
 
                 if (head.index > 0)
                 {
@@ -440,13 +464,15 @@ namespace
             readIndex = head.index;
             st.pitchReadFraction = head.fraction;
             st.pitchRate = head.rate;
+            st.dryOffset = head.dryOffset;
             st.rmsSquares.putSums (rms);
         }
 
-        // The tape's read rate of every sample of the piece, and whether it
-        // wobbles. It depends only on the modulation, not on the tape's
-        // contents, so it runs as a pass of its own: the oscillator's library
-        // call then leaves the ring loop's registers alone.
+        // The tape's read rate of every sample of the piece, and how far the
+        // wobble had the read ahead of its centre before it. The rate depends
+        // only on the modulation, not on the tape's contents, so it runs as a
+        // pass of its own: the oscillator's library call then leaves the ring
+        // loop's registers alone.
         void fillTapeRates (int count) noexcept
         {
             const bool rotate1 = slot1.destination == 5, rotate2 = slot2.destination == 5;
@@ -499,14 +525,14 @@ namespace
                     tapeRateWritten = true;
             }
 
+            // Only a tape that reads at a wobbling rate leads or lags its centre.
+            const bool reading = st.PitchNrSamples < st.pitchHistory.size();
+            wobbleLead = tapeWobbling && reading ? wobbleLeadAt (ratios[0] - 1.0f, st.tapeLfo.phase, increments[0]) : 0.0;
+
             st.tapeLfo.fillBlock (wobble, count, increments);
 
             for (int j = 0; j < count; ++j)
-            {
-                const float r = ratios[j];
-                scratch.tapeWobbles[(size_t) j] = tapeWobbling && r != 1.0f;
-                ratios[j] = 1.0f + (r - 1.0f) * (tapeWobbling ? wobble[j] : 0.0f);
-            }
+                ratios[j] = 1.0f + (ratios[j] - 1.0f) * (tapeWobbling ? wobble[j] : 0.0f);
         }
 
         // Ring (3) and amplitude (4) modulation of the input by one slot.
@@ -598,6 +624,9 @@ namespace
                 {
                     head.fraction = 0.0f;
                 }
+
+                // A whole step more or less than one sample moves the read, not the centre it wobbles around.
+                head.dryOffset += steps - 1;
 
                 if (steps >= 1)
                 {

@@ -74,7 +74,7 @@ struct chain_scratch
                               tapeIncrement, tapeWobble, noiseLevel;
     std::array<double, length> clipInSums, clipOutSums;
     std::array<int, length> noiseAt, lowPassAt;
-    std::array<bool, length> tapeWobbles, gateOpen;
+    std::array<bool, length> gateOpen;
 };
 
 // Runs one channel's effect chain over n samples. `in` and `out` may be the

@@ -90,6 +90,7 @@ struct channel_state
     {
         reset();
         dryDelay.zero();
+        dryOffset = 0;
         pitchReadFraction = 0.0f;
         pitchRate = 1.0f;
 
@@ -109,7 +110,7 @@ struct channel_state
     float pitchRate = 1.0f;
     float pitchReadFraction = 0.0f;
     int curPitchHistStartIndx = 0;
-    int dryDelaySamples = 0;             // how late the dry signal is read
+    int dryOffset = 0;                   // the dry signal is read this many samples later than the tape
 
     int sampleHoldCounter = 0;
     float sampleHoldValue = 0.0f;

@@ -3,8 +3,10 @@
 #include "plugin_host.h"
 #include "../../engine/block_runner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <vector>
 
 // The signal chain as a host hears it, through the built VST3 and LV2 bundles.
@@ -16,7 +18,7 @@ namespace
     {
         dryWet = 0, inGain = 1, outGain = 2, noiseOn = 4, noiseMix = 5, nrBits = 6, noiseThreshold = 7,
         noiseLowcutOn = 12, noiseFilterFreq = 13, noiseFilterType = 14, noiseFilterQ = 15, crushOn = 16,
-        clipGain = 17, saturation = 18, pitchLowPassFreq = 19, tapeFreqDelta = 21, tapeRotation = 22,
+        clipGain = 17, saturation = 18, pitchLowPassFreq = 19, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22,
         srReduc = 23, inFiltersOn = 34, inHighPassFreq = 35, inLowPassFreq = 37
     };
 
@@ -146,6 +148,115 @@ TEST_P (SignalChainHost, DryStaysAlignedWhileTheTapeLengthMoves)
     }
 
     EXPECT_GT (outs[2].getRMSLevel (0, 24000, 24000), 0.1f);
+}
+
+//============================================================================== tape wobble
+namespace
+{
+    // One impulse every `spacing` samples, longer than any delay used here: a
+    // twentieth of a 1 Hz wobble, a quarter of a 5 Hz one.
+    constexpr int spacing = 2400;
+
+    juce::AudioBuffer<float> impulses (int samples)
+    {
+        juce::AudioBuffer<float> b (2, samples);
+        b.clear();
+
+        for (int i = 0; i < samples; i += spacing)
+            for (int c = 0; c < 2; ++c)
+                b.setSample (c, i, 1.0f);
+
+        return b;
+    }
+
+    // How late each impulse from `first` on comes out (the centre of its
+    // output's magnitude, in samples), for `count` impulses.
+    std::vector<double> lags (const juce::AudioBuffer<float>& out, int first, int count)
+    {
+        std::vector<double> result;
+
+        for (int k = first; k < first + count; ++k)
+        {
+            double sum = 0.0, weighted = 0.0;
+
+            for (int i = 0; i < spacing; ++i)
+            {
+                const double e = std::abs (out.getSample (0, k * spacing + i));
+                sum += e;
+                weighted += e * i;
+            }
+
+            result.push_back (sum > 0.0 ? weighted / sum : -1.0);
+        }
+
+        return result;
+    }
+
+    double mean (const std::vector<double>& v) { return std::accumulate (v.begin(), v.end(), 0.0) / (double) v.size(); }
+}
+
+TEST_P (SignalChainHost, DrySitsAtTheCentreOfTheWobblingTape)
+{
+    // Four seconds each: 2.4 % of pitch at 1 Hz from the first block on (a
+    // project reloaded with the tape on), the tape off, on again, 5 Hz, no
+    // depth. The read swings 0.024 x 48000 / (2 pi f) samples around its centre.
+    const auto swingAt = [] (double hz) { return 0.024 * 48000.0 / (2.0 * juce::MathConstants<double>::pi * hz); };
+    struct phase { int parameter; float value; double swing; };
+    const phase phases[] = { { tapeRotation, 0.01f, swingAt (1.0) }, { tapeOn, 0.0f, 0.0 }, { tapeOn, 1.0f, swingAt (1.0) },
+                             { tapeRotation, 0.05f, swingAt (5.0) }, { tapeFreqDelta, 0.0f, 0.0 } };
+    constexpr int count = (int) std::size (phases), length = 4 * 48000;
+
+    const auto in = impulses (count * length);
+    juce::AudioBuffer<float> outs[3];
+    const float mixes[] = { 0.0f, 1.0f, 0.5f };
+
+    for (int m = 0; m < 3; ++m)
+    {
+        auto instance = loadWithChannels (GetParam(), 48000.0, 480);
+        ASSERT_NE (instance, nullptr);
+
+        for (const auto& [index, value] : { std::pair<int, float> { dryWet, mixes[m] }, { tapeOn, 1.0f }, { tapeFreqDelta, 0.6f },
+                                            { phases[0].parameter, phases[0].value } })
+            set (*instance, index, value);
+
+        int done = 0;
+        outs[m] = block_runner::process (*instance, in, { 480 }, [&] (int n)
+        {
+            if ((done += n) % length == 0 && done < count * length)
+                set (*instance, phases[done / length].parameter, phases[done / length].value);
+        });
+    }
+
+    // From 1.5 s into each phase, 40 impulses: whole wobble periods.
+    double previousDry = 0.0, previousSwing = 0.0;
+
+    for (int p = 0; p < count; ++p)
+    {
+        const int first = p * length / spacing + 30;
+        const auto dry = lags (outs[0], first, 40), wet = lags (outs[1], first, 40), mixed = lags (outs[2], first, 40);
+        const auto furthest = [&] (const std::vector<double>& v)
+        {
+            return std::accumulate (v.begin(), v.end(), 0.0, [&] (double m, double x) { return std::max (m, std::abs (x - dry[0])); });
+        };
+        const double swing = furthest (wet);
+        SCOPED_TRACE ("phase " + std::to_string (p));
+
+        EXPECT_LE (furthest (dry), 1.0);                // a steady delay
+        EXPECT_NEAR (mean (wet), dry[0], 2.0);          // the wet swings around the dry
+        EXPECT_LE (swing, phases[p].swing + 2.0);
+        EXPECT_GE (swing, 0.7 * phases[p].swing);
+        EXPECT_LE (furthest (mixed), phases[p].swing + 2.0);   // mixed, each impulse comes out as one cluster
+
+        if (phases[p].swing == 0.0)   // no pitch movement at all
+            EXPECT_LT (*std::max_element (wet.begin(), wet.end()) - *std::min_element (wet.begin(), wet.end()), 1.0e-3);
+
+        // Without depth the read stops where it was: nothing jumps.
+        if (p == count - 1)
+            EXPECT_LE (std::abs (dry[0] - previousDry), previousSwing + 2.0);
+
+        previousDry = dry[0];
+        previousSwing = swing;
+    }
 }
 
 //============================================================================== crush section
