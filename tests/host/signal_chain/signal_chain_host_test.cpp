@@ -151,50 +151,6 @@ TEST_P (SignalChainHost, DryStaysAlignedWhileTheTapeLengthMoves)
 }
 
 //============================================================================== tape wobble
-namespace
-{
-    // One impulse every `spacing` samples, longer than any delay used here: a
-    // twentieth of a 1 Hz wobble, a quarter of a 5 Hz one.
-    constexpr int spacing = 2400;
-
-    juce::AudioBuffer<float> impulses (int samples)
-    {
-        juce::AudioBuffer<float> b (2, samples);
-        b.clear();
-
-        for (int i = 0; i < samples; i += spacing)
-            for (int c = 0; c < 2; ++c)
-                b.setSample (c, i, 1.0f);
-
-        return b;
-    }
-
-    // How late each impulse from `first` on comes out (the centre of its
-    // output's magnitude, in samples), for `count` impulses.
-    std::vector<double> lags (const juce::AudioBuffer<float>& out, int first, int count)
-    {
-        std::vector<double> result;
-
-        for (int k = first; k < first + count; ++k)
-        {
-            double sum = 0.0, weighted = 0.0;
-
-            for (int i = 0; i < spacing; ++i)
-            {
-                const double e = std::abs (out.getSample (0, k * spacing + i));
-                sum += e;
-                weighted += e * i;
-            }
-
-            result.push_back (sum > 0.0 ? weighted / sum : -1.0);
-        }
-
-        return result;
-    }
-
-    double mean (const std::vector<double>& v) { return std::accumulate (v.begin(), v.end(), 0.0) / (double) v.size(); }
-}
-
 TEST_P (SignalChainHost, DrySitsAtTheCentreOfTheWobblingTape)
 {
     // Four seconds each: 2.4 % of pitch at 1 Hz from the first block on (a
@@ -206,9 +162,17 @@ TEST_P (SignalChainHost, DrySitsAtTheCentreOfTheWobblingTape)
                              { tapeRotation, 0.05f, swingAt (5.0) }, { tapeFreqDelta, 0.0f, 0.0 } };
     constexpr int count = (int) std::size (phases), length = 4 * 48000;
 
-    const auto in = impulses (count * length);
-    juce::AudioBuffer<float> outs[3];
+    // An impulse every 2400 samples, longer than any delay here: 20 per 1 Hz wobble, 4 per 5 Hz one.
+    constexpr int spacing = 2400;
+    juce::AudioBuffer<float> in (2, count * length);
+    in.clear();
+
+    for (int i = 0; i < in.getNumSamples(); i += spacing)
+        in.setSample (0, i, 1.0f);
+
+    // At each mix (dry, wet, half) how late each impulse comes out: the centre of its output's magnitude.
     const float mixes[] = { 0.0f, 1.0f, 0.5f };
+    std::vector<double> lags[3];
 
     for (int m = 0; m < 3; ++m)
     {
@@ -220,11 +184,24 @@ TEST_P (SignalChainHost, DrySitsAtTheCentreOfTheWobblingTape)
             set (*instance, index, value);
 
         int done = 0;
-        outs[m] = block_runner::process (*instance, in, { 480 }, [&] (int n)
+        const auto out = block_runner::process (*instance, in, { 480 }, [&] (int n)
         {
             if ((done += n) % length == 0 && done < count * length)
                 set (*instance, phases[done / length].parameter, phases[done / length].value);
         });
+
+        for (int start = 0; start < out.getNumSamples(); start += spacing)
+        {
+            double sum = 0.0, weighted = 0.0;
+
+            for (int i = 0; i < spacing; ++i)
+            {
+                sum += std::abs (out.getSample (0, start + i));
+                weighted += std::abs (out.getSample (0, start + i)) * i;
+            }
+
+            lags[m].push_back (weighted / sum);
+        }
     }
 
     // From 1.5 s into each phase, 40 impulses: whole wobble periods.
@@ -232,29 +209,34 @@ TEST_P (SignalChainHost, DrySitsAtTheCentreOfTheWobblingTape)
 
     for (int p = 0; p < count; ++p)
     {
-        const int first = p * length / spacing + 30;
-        const auto dry = lags (outs[0], first, 40), wet = lags (outs[1], first, 40), mixed = lags (outs[2], first, 40);
-        const auto furthest = [&] (const std::vector<double>& v)
+        const auto first = [&] (int m) { return lags[m].begin() + (p * length / spacing + 30); };
+        const double dry = *first (0);
+        const auto furthest = [&] (int m)
         {
-            return std::accumulate (v.begin(), v.end(), 0.0, [&] (double m, double x) { return std::max (m, std::abs (x - dry[0])); });
+            return std::accumulate (first (m), first (m) + 40, 0.0, [&] (double most, double lag) { return std::max (most, std::abs (lag - dry)); });
         };
-        const double swing = furthest (wet);
+        const auto [lowest, highest] = std::minmax_element (first (1), first (1) + 40);
+        const double meanWet = std::accumulate (first (1), first (1) + 40, 0.0) / 40.0;
+        const double swing = furthest (1);
         SCOPED_TRACE ("phase " + std::to_string (p));
 
-        EXPECT_LE (furthest (dry), 1.0);                // a steady delay
-        EXPECT_NEAR (mean (wet), dry[0], 2.0);          // the wet swings around the dry
+        EXPECT_LE (furthest (0), 1.0);                         // a steady dry delay...
+        EXPECT_NEAR (meanWet, dry, 2.0);                       // ...that the wet swings around
         EXPECT_LE (swing, phases[p].swing + 2.0);
         EXPECT_GE (swing, 0.7 * phases[p].swing);
-        EXPECT_LE (furthest (mixed), phases[p].swing + 2.0);   // mixed, each impulse comes out as one cluster
+        EXPECT_LE (furthest (2), phases[p].swing + 2.0);       // mixed, each impulse comes out as one cluster
 
-        if (phases[p].swing == 0.0)   // no pitch movement at all
-            EXPECT_LT (*std::max_element (wet.begin(), wet.end()) - *std::min_element (wet.begin(), wet.end()), 1.0e-3);
+        if (phases[p].swing == 0.0)
+        {
+            EXPECT_LT (*highest - *lowest, 1.0e-3);            // no pitch movement at all
+        }
 
-        // Without depth the read stops where it was: nothing jumps.
         if (p == count - 1)
-            EXPECT_LE (std::abs (dry[0] - previousDry), previousSwing + 2.0);
+        {
+            EXPECT_LE (std::abs (dry - previousDry), previousSwing + 2.0);   // no depth: the read stops where it was
+        }
 
-        previousDry = dry[0];
+        previousDry = dry;
         previousSwing = swing;
     }
 }
