@@ -137,6 +137,8 @@ public:
     void sequencerSaveBtnPushed();
     void calc_filter_coeffs (int type, float frequency, filter_coefficients& out);
     void enableMidiReceive();
+    // The MIDI input's filter, on the MIDI thread: posts what passes.
+    void midiReceiveCallback (int status, int channel, int data1, int data2);
 
     //============================================================================== side chain between instances
     // Fetches into ring row `row` the block that `slot` holds for one block
@@ -174,6 +176,10 @@ public:
     // Writes every missing "factory:" copy of the factory presets; returns how many.
     int copyFactoryPresets();
 
+    //============================================================================== cloud preset folder
+    // The file-list callback that this processor's document scanner reports to.
+    std::function<void (void*, std::vector<std::string>)> get_iCloudContainerCallback();
+
     //============================================================================== editor link
     // Asks the open editor, if any, to refresh. Safe from any thread: it only
     // raises a flag that the editor collects on the message thread.
@@ -185,6 +191,16 @@ public:
     // Runs `task` on the message thread later, unless this processor has been
     // deleted by then.
     void postToMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task);
+
+    // Runs `task` now when called on the message thread (or by the
+    // constructor), else posts it there.
+    void callOnMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task);
+
+    static bool isMessageThread()
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager != nullptr && messageManager->isThisTheMessageThread();
+    }
 
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
@@ -198,9 +214,7 @@ public:
     template <typename Action>
     void runOnMessageThread (audio_thread_requests::kind k, Action&& action)
     {
-        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-
-        if (messageManager != nullptr && messageManager->isThisTheMessageThread())
+        if (isMessageThread())
             action();
         else
             audioThreadRequests.post (k);
@@ -275,10 +289,10 @@ public:
     int iCloudAvailable = 1;
     std::string iCloudDocumentsPath;
 
-    // MIDI settings.
-    int midi_progr_change_mode = 0;
-    int midi_CC_receive_mode = 0;
-    int midi_progr_change_channel = -1;
+    // MIDI settings: the MIDI thread reads them.
+    std::atomic<int> midi_progr_change_mode { 0 };
+    std::atomic<int> midi_CC_receive_mode { 0 };
+    std::atomic<int> midi_progr_change_channel { -1 };
     std::unique_ptr<MIDI_WRAPPER::midi_wrapper> midiWrapper;
 
     // Every editor refresh request since construction (diagnostics and tests).
@@ -298,6 +312,10 @@ private:
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
     int mainBusChannelCount (bool isInput) const;
+
+    // The cloud preset folder (presets/cloud_watcher.cpp).
+    void startCloudLookup();
+    void stopCloudScanner();
     void reserveAudioMemory (int channels, int maximumBlockSize);
 
     // Block frame (processor_block.cpp).
@@ -350,6 +368,7 @@ private:
     // Lets tasks posted to the message thread find out whether we still exist.
     struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };
     std::shared_ptr<AliveToken> aliveToken;
+    bool constructing = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZorvaluneAudioProcessor)
 };

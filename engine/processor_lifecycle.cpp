@@ -44,11 +44,11 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
         postToMessageThread ([] (ZorvaluneAudioProcessor& p) { MIDI_WRAPPER::saveMidiPrefsTask (p); });
     }
 
-    const bool signedIn = platform::cloud_documents::hasIdentityToken();
-    std::printf ("\nZorvalune iCloud : token = %d  \n", signedIn ? 1 : 0);
-    iCloudAvailable = signedIn ? 1 : 0;
+    iCloudAvailable = platform::cloud_documents::hasIdentityToken() ? 1 : 0;
+    std::printf ("\nZorvalune iCloud : token = %d  \n", iCloudAvailable);
 
-    // Our cloud layer knows its folder at once, so no lookup has to wait.
+    // Our cloud layer knows its folder at once: the listing and the default
+    // file find it before the lookup has answered.
     if (iCloudAvailable == 1)
         iCloudDocumentsPath = platform::cloud_documents::documentsFolder().getFullPathName().toStdString();
 
@@ -60,12 +60,19 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
 
     applyNoiseLowCut();
     audioThreadLog.startFlushing();
+    constructing = false;
+
+    // Last, as its answer may reach the message thread at once. The listing
+    // turned the cloud off when its folder cannot be used.
+    if (iCloudAvailable == 1)
+        startCloudLookup();
 }
 
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
 {
     // Posted tasks that have not run yet must find nobody home.
     aliveToken->processor.store (nullptr);
+    stopCloudScanner();
     midiWrapper.reset();
     stopTimer();
 }
@@ -260,6 +267,15 @@ void ZorvaluneAudioProcessor::notifyEditor() noexcept
 {
     ++editorRefreshRequests;
     editorRefreshPending.store (true);
+}
+
+void ZorvaluneAudioProcessor::callOnMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task)
+{
+    // Nobody else sees a processor under construction.
+    if (constructing || isMessageThread())
+        task (*this);
+    else
+        postToMessageThread (std::move (task));
 }
 
 void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (ZorvaluneAudioProcessor&)> task)

@@ -275,14 +275,14 @@ namespace
 
         (slot == 1 ? p.mod1Source : p.mod2Source) = code;
 
-        // Starting a timer or opening the MIDI input may allocate and lock:
-        // from any other thread than the message thread (the audio thread
-        // applies a sequencer step at a transport start) they are handed over.
+        // Starting a timer may allocate and lock: from any other thread than
+        // the message thread (the audio thread applies a sequencer step at a
+        // transport start) it is handed over, as the MIDI input's opening is.
         if (code == 6)
             p.runOnMessageThread (audio_thread_requests::startWatchdog, [&p] { p.startTimer (100); });
 
         if (code == 8)
-            p.runOnMessageThread (audio_thread_requests::enableMidi, [&p] { p.enableMidiReceive(); });
+            p.enableMidiReceive();
 
         if ((unsigned) code <= 4u)
             for (auto& channel : p.channelStates)

@@ -2,16 +2,64 @@
 
 #include <juce_core/juce_core.h>
 
-// Stand-in for the user's cloud document storage. Linux has none, so the user
-// counts as signed out unless a documents folder is configured (tests, or a
-// synchronised folder the user points us to).
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The user's cloud document storage. Linux has none of its own: a folder that
+// a sync client keeps stands for it, named by the environment variable
+// ZORVALUNE_CLOUD_DOCUMENTS or by the key "cloudDocumentsFolder" of the
+// preferences file. The user counts as signed in while that folder exists;
+// nothing is configured by default.
 namespace platform::cloud_documents
 {
-    // True when a signed-in identity exists, i.e. a documents folder is configured.
     bool hasIdentityToken();
 
-    // The configured documents folder, or an empty File.
+    // The configured documents folder while it exists, else an empty File.
     juce::File documentsFolder();
 
+    // Tests: a folder that takes the configuration's place; an empty File clears it.
     void setDocumentsFolder (const juce::File& folder);
+
+    // Looks for the documents folder on a worker thread (a synced folder may
+    // sit on a slow mount); `answer` runs later on the message thread with its
+    // path, and only when it exists.
+    void lookUpDocumentsFolder (std::function<void (std::string)> answer);
+
+    struct document
+    {
+        std::string path;
+        bool current = true;   // false: not yet on this machine
+    };
+
+    enum class query_event { finishedGathering, updated };
+
+    // Watches the "*.json" documents of a documents folder, subfolders included.
+    class document_query
+    {
+    public:
+        virtual ~document_query() = default;
+
+        // Events arrive on the message thread, from start until stop.
+        virtual void start (std::function<void (query_event)> onEvent) = 0;
+        virtual void stop() = 0;
+
+        // While disabled, a change waits until updates are enabled again.
+        virtual void disableUpdates() = 0;
+        virtual void enableUpdates() = 0;
+
+        virtual std::vector<document> results() const = 0;
+
+        // Asks for a document that is not yet on this machine.
+        virtual void startDownloading (const std::string& path) = 0;
+    };
+
+    // A watcher of the folder at `documentsPath`, or what a test put in its place.
+    std::unique_ptr<document_query> makeDocumentQuery (const std::string& documentsPath);
+
+    using query_factory = std::function<std::unique_ptr<document_query> (const std::string&)>;
+
+    // Tests: the queries made from now on; {} restores the folder watcher.
+    void setDocumentQueryFactoryForTesting (query_factory factory);
 }

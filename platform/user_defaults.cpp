@@ -24,14 +24,19 @@ juce::File platform::user_defaults::storageFile()
 
 int platform::user_defaults::getInteger (const juce::String& key)
 {
+    return getString (key).getIntValue();
+}
+
+juce::String platform::user_defaults::getString (const juce::String& key)
+{
     const std::lock_guard<std::mutex> lock (fileMutex);
     const auto file = storageFile();
 
     if (! file.existsAsFile())
-        return 0;
+        return {};
 
     juce::PropertiesFile props (file, options());
-    return props.getIntValue (key, 0);
+    return props.getValue (key);
 }
 
 void platform::user_defaults::setInteger (const juce::String& key, int value)

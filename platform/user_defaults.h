@@ -11,6 +11,9 @@ namespace platform::user_defaults
     int getInteger (const juce::String& key);
     void setInteger (const juce::String& key, int value);
 
+    // Empty when the key (or the file) is missing.
+    juce::String getString (const juce::String& key);
+
     // The file the values live in.
     juce::File storageFile();
 }

@@ -95,9 +95,9 @@ void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
     if (wrapperType != wrapperType_Standalone)
     {
-        state->setProperty ("midi_progr_change_channel", midi_progr_change_channel);
-        state->setProperty ("midi_progr_change_mode", midi_progr_change_mode);
-        state->setProperty ("midi_CC_receive_mode", midi_CC_receive_mode);
+        state->setProperty ("midi_progr_change_channel", midi_progr_change_channel.load());
+        state->setProperty ("midi_progr_change_mode", midi_progr_change_mode.load());
+        state->setProperty ("midi_CC_receive_mode", midi_CC_receive_mode.load());
     }
 
     if (parameterValues[seqMode].load() * 10.0f != 0.0f)
@@ -166,11 +166,20 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
     pluginResizedW = sizeValid ? width : 0;
     pluginResizedH = sizeValid ? height : 0;
 
-    currentUserPreset = in.text ("currentUserPreset", currentUserPreset);
+    // The user preset fields belong to the message thread, where the preset
+    // list changes and MIDI loads presets: a restore elsewhere hands them over.
+    const bool named = in.has ("currentUserPreset");
+    const auto name = in.text ("currentUserPreset", {});
 
-    if (currentUserPreset.isNotEmpty())
-        if (const int index = getUserPresetIndx (currentUserPreset); index >= 0)
-            currentUserPresetIndex = index;
+    callOnMessageThread ([named, name] (ZorvaluneAudioProcessor& p)
+    {
+        if (named)
+            p.currentUserPreset = name;
+
+        if (p.currentUserPreset.isNotEmpty())
+            if (const int index = p.getUserPresetIndx (p.currentUserPreset); index >= 0)
+                p.currentUserPresetIndex = index;
+    });
 
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         setParameter (i, in.number (getParameterName (i), i, getParameterDefaultValue (i)));
