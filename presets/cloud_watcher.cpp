@@ -45,7 +45,7 @@ void iCloudDocScanner::stopQuery()
     if (query == nullptr)
         return;
 
-    platform::system_log::noticeAndPrint ("No longer watching iCloud dir...");
+    platform::system_log::noticeAndPrint ("No longer watching iCloud dir...\n");
     query->stop();
     query.reset();
 }

@@ -29,9 +29,10 @@ TEST (UserDefaults, ValuesPersistAcrossReads)
     removePreferences();
 }
 
-TEST (UserDefaults, StandaloneReadsTheMidiPreferencesAndWritesThemBack)
+TEST (UserDefaults, StandaloneReadsTheMidiPreferencesWritesTheModesBackAndOpensMidi)
 {
     removePreferences();
+    // As the advanced page stores them.
     platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", 2);
     platform::user_defaults::setInteger ("kAppPrefMidiChannel", 4);
 
@@ -41,14 +42,28 @@ TEST (UserDefaults, StandaloneReadsTheMidiPreferencesAndWritesThemBack)
         EXPECT_EQ (p.midi_progr_change_mode, 2);
         EXPECT_EQ (p.midi_progr_change_channel, 4);
         EXPECT_EQ (p.midi_CC_receive_mode, 0);
+        EXPECT_EQ (p.midiWrapper, nullptr);
 
         removePreferences();
-        test_support::pumpMessages();   // the posted task stores all three
+        test_support::pumpMessages();   // the posted task stores the two modes only
         EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiProgChangeMode"), 2);
-        EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 4);
+        EXPECT_EQ (platform::user_defaults::getString ("kAppPrefMidiCCReceiveMode"), "0");
+        EXPECT_EQ (platform::user_defaults::getString ("kAppPrefMidiChannel"), "");
+        EXPECT_NE (p.midiWrapper, nullptr);
+    }
+
+    {
+        // Both modes off: nothing to open.
+        removePreferences();
+        const test_support::ScopedWrapperType standalone (juce::AudioProcessor::wrapperType_Standalone);
+        ZorvaluneAudioProcessor p;
+        test_support::pumpMessages();
+        EXPECT_EQ (p.midi_progr_change_channel, 0);   // a missing channel reads as MIDI channel 1
+        EXPECT_EQ (p.midiWrapper, nullptr);
     }
 
     // A plug-in ignores the preferences at construction: the host's state holds its settings.
+    platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", 2);
     ZorvaluneAudioProcessor plugin;
     EXPECT_EQ (plugin.midi_progr_change_mode, 0);
     EXPECT_EQ (plugin.midi_progr_change_channel, -1);

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include "engine/PluginProcessor.h"
+#include "platform/config_folder.h"
+#include "platform/system_log.h"
+#include "presets/cloud_watcher.h"
+#include "tests/message_pump.h"
+
+namespace
+{
+    namespace cloud = platform::cloud_documents;
+
+    // What a test sees of one document query it stands in for.
+    struct query_state
+    {
+        std::function<void (cloud::query_event)> listener;
+        std::vector<cloud::document> documents;
+        std::vector<std::string> downloads;
+        bool stopped = false;
+
+        void deliver (cloud::query_event e, std::vector<cloud::document> now)
+        {
+            documents = std::move (now);
+
+            if (listener)
+                listener (e);
+        }
+    };
+
+    struct fake_query final : cloud::document_query
+    {
+        explicit fake_query (std::shared_ptr<query_state> s) : state (std::move (s)) {}
+        void start (std::function<void (cloud::query_event)> l) override { state->listener = std::move (l); }
+        void stop() override { state->listener = nullptr; state->stopped = true; }
+        void disableUpdates() override {}
+        void enableUpdates() override {}
+        std::vector<cloud::document> results() const override { return state->documents; }
+        void startDownloading (const std::string& path) override { state->downloads.push_back (path); }
+        std::shared_ptr<query_state> state;
+    };
+
+    bool pumpUntil (const std::function<bool()>& done, int milliseconds = 3000)
+    {
+        const auto until = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+
+        while (! done() && juce::Time::getMillisecondCounter() < until)
+            test_support::pumpMessagesFor (5);
+
+        return done();
+    }
+
+    // A signed-in user with a synced folder, and the log lines written.
+    class CloudFolder : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            ASSERT_TRUE (folder.createDirectory());
+            cloud::setDocumentsFolder (folder);
+            platform::system_log::setSinkForTesting ([this] (const std::string& line)
+            {
+                const std::lock_guard<std::mutex> lock (logMutex);
+                log.push_back (line);
+            });
+        }
+
+        void TearDown() override
+        {
+            platform::system_log::setSinkForTesting ({});
+            cloud::setDocumentQueryFactoryForTesting ({});
+            cloud::setDocumentsFolder ({});
+            folder.deleteRecursively();
+            localFolder.deleteRecursively();
+        }
+
+        void useFakeQueries()
+        {
+            cloud::setDocumentQueryFactoryForTesting ([this] (const std::string& path)
+            {
+                EXPECT_EQ (path, folder.getFullPathName().toStdString());
+                return std::make_unique<fake_query> (queries.emplace_back (std::make_shared<query_state>()));
+            });
+        }
+
+        int linesContaining (const std::string& text)
+        {
+            const std::lock_guard<std::mutex> lock (logMutex);
+            return (int) std::count_if (log.begin(), log.end(), [&] (const auto& l) { return l.find (text) != std::string::npos; });
+        }
+
+        std::string in (const char* name) const { return folder.getChildFile (name).getFullPathName().toStdString(); }
+
+        const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("zorvalune-cloud", "");
+        const juce::File localFolder = platform::configFolder().getChildFile ("Zorvalune/userPresets");
+        std::vector<std::shared_ptr<query_state>> queries;
+        std::mutex logMutex;
+        std::vector<std::string> log;
+    };
+
+    using names = std::set<juce::String>;
+}
+
+TEST_F (CloudFolder, CurrentDocumentsAreListedAndTheOthersAskedForOnce)
+{
+    useFakeQueries();
+    ASSERT_TRUE (localFolder.getChildFile ("mine.json").create());
+    ZorvaluneAudioProcessor p;
+    ASSERT_TRUE (pumpUntil ([&] { return ! queries.empty(); }));
+    EXPECT_EQ (p.iCloudDocumentsPath, folder.getFullPathName().toStdString());
+
+    auto& q = *queries[0];
+    q.deliver (cloud::query_event::finishedGathering, { { in ("a.json"), true }, { in ("b.json"), true }, { in ("c.json"), false } });
+    EXPECT_EQ (linesContaining ("Zorvalune Found 3 iCloud files"), 1);
+    EXPECT_EQ (p.userPresetNames, (names { "a", "b", "mine.local" }));
+    EXPECT_EQ (q.downloads, std::vector<std::string> { in ("c.json") });
+
+    q.deliver (cloud::query_event::updated, { { in ("a.json"), true }, { in ("b.json"), true }, { in ("c.json"), false } });
+    EXPECT_EQ (q.downloads.size(), 1u);   // still pending: not asked again
+
+    q.deliver (cloud::query_event::updated, { { in ("a.json"), true }, { in ("b.json"), true }, { in ("c.json"), true } });
+    q.deliver (cloud::query_event::updated, { { in ("a.json"), true }, { in ("b.json"), true }, { in ("c.json"), true } });
+    EXPECT_EQ (p.userPresetNames, (names { "a", "b", "c", "mine.local" }));
+    EXPECT_EQ (linesContaining ("\tpreset downloaded c.json\n"), 1);
+}
+
+TEST_F (CloudFolder, EachReportReplacesTheCloudNamesAndKeepsTheLocalOnes)
+{
+    useFakeQueries();
+    ZorvaluneAudioProcessor p;
+    ASSERT_TRUE (pumpUntil ([&] { return ! queries.empty(); }));
+    p.userPresetNames.insert ("kept.local");
+    p.currentUserPreset = "gone";
+
+    queries[0]->deliver (cloud::query_event::finishedGathering,
+                         { { in ("gone.json"), true }, { in ("ZorvaluneDefault.json"), true }, { in ("song.local.json"), true },
+                           { in ("x/twin.json"), true }, { in ("y/twin.json"), true } });
+    EXPECT_EQ (p.userPresetNames, (names { "gone", "kept.local", "song.local", "twin" }));
+    EXPECT_EQ (p.currentUserPresetIndex, 0);
+
+    queries[0]->deliver (cloud::query_event::updated, { { in ("new.json"), true } });
+    EXPECT_EQ (p.userPresetNames, (names { "kept.local", "new", "song.local" }));
+    EXPECT_EQ (p.currentUserPresetIndex, -1);   // no longer listed, still named
+    EXPECT_EQ (p.currentUserPreset, "gone");
+}
+
+TEST_F (CloudFolder, ALookupAnsweringAfterItsProcessorIsGoneReachesNothing)
+{
+    useFakeQueries();
+    std::make_unique<ZorvaluneAudioProcessor>().reset();
+    ASSERT_TRUE (pumpUntil ([&] { return linesContaining ("Zorvalune ubiURL = ") == 1; }));
+    test_support::pumpMessages();
+
+    EXPECT_TRUE (queries.empty());
+    EXPECT_EQ (linesContaining ("added cloudscanner"), 0);
+    EXPECT_TRUE (sCloudscanners.empty());
+}
+
+TEST_F (CloudFolder, DestroyingAProcessorStopsItsScannerAlone)
+{
+    useFakeQueries();
+    auto first = std::make_unique<ZorvaluneAudioProcessor>();
+    ZorvaluneAudioProcessor second;
+    ASSERT_TRUE (pumpUntil ([&] { return queries.size() == 2; }));   // lookups answer in order
+
+    char address[32];
+    std::snprintf (address, sizeof (address), "%p", (void*) first.get());
+    first.reset();
+
+    EXPECT_EQ (linesContaining (std::string ("Zorvalune removed cloudscanner : ") + address), 1);
+    EXPECT_EQ (sCloudscanners.size(), 1u);
+    EXPECT_TRUE (queries[0]->stopped);
+    EXPECT_FALSE (queries[1]->stopped);
+
+    queries[1]->deliver (cloud::query_event::finishedGathering, { { in ("still.json"), true } });
+    EXPECT_EQ (second.userPresetNames, (names { "still" }));
+}
+
+TEST_F (CloudFolder, NobodySignedInMeansLocalPresetsAlone)
+{
+    useFakeQueries();
+    cloud::setDocumentsFolder (folder.getChildFile ("missing"));
+    ASSERT_TRUE (localFolder.getChildFile ("mine.json").create());
+
+    ZorvaluneAudioProcessor p;
+    EXPECT_EQ (p.iCloudAvailable, 0);
+    EXPECT_EQ (p.getUserPresetNames (1), (names { "mine" }));
+    EXPECT_EQ (p.iCloudAvailable, 0);   // a rescan does not turn the cloud on
+    test_support::pumpMessagesFor (50);
+    EXPECT_TRUE (queries.empty());
+    EXPECT_EQ (p.getPresetDir (0), localFolder);
+}
+
+TEST_F (CloudFolder, TheSyncedFolderIsWatchedForReal)
+{
+    ZorvaluneAudioProcessor p;
+    ASSERT_TRUE (pumpUntil ([&] { return linesContaining ("Zorvalune Found 0 iCloud files") == 1; }));
+
+    ASSERT_TRUE (folder.getChildFile ("one.json").create());
+    EXPECT_TRUE (pumpUntil ([&] { return p.userPresetNames == names { "one" }; }));
+
+    ASSERT_TRUE (folder.getChildFile ("sub/two.json").create());
+    ASSERT_TRUE (folder.getChildFile ("one.json").deleteFile());
+    EXPECT_TRUE (pumpUntil ([&] { return p.userPresetNames == names { "two" }; }));
+}
