@@ -41,6 +41,11 @@ juce::String platform::user_defaults::getString (const juce::String& key)
 
 void platform::user_defaults::setInteger (const juce::String& key, int value)
 {
+    setString (key, juce::String (value));
+}
+
+void platform::user_defaults::setString (const juce::String& key, const juce::String& value)
+{
     const std::lock_guard<std::mutex> lock (fileMutex);
     const auto file = storageFile();
     file.getParentDirectory().createDirectory();

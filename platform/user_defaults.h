@@ -13,6 +13,7 @@ namespace platform::user_defaults
 
     // Empty when the key (or the file) is missing.
     juce::String getString (const juce::String& key);
+    void setString (const juce::String& key, const juce::String& value);
 
     // The file the values live in.
     juce::File storageFile();

@@ -3,6 +3,7 @@
 #include "engine/PluginProcessor.h"
 #include "platform/config_folder.h"
 #include "platform/system_log.h"
+#include "platform/user_defaults.h"
 #include "presets/cloud_watcher.h"
 #include "tests/message_pump.h"
 
@@ -188,6 +189,25 @@ TEST_F (CloudFolder, NobodySignedInMeansLocalPresetsAlone)
     test_support::pumpMessagesFor (50);
     EXPECT_TRUE (queries.empty());
     EXPECT_EQ (p.getPresetDir (0), localFolder);
+}
+
+TEST_F (CloudFolder, TheFolderIsNamedByTheEnvironmentOrElseThePreferences)
+{
+    cloud::setDocumentsFolder ({});
+    const auto other = folder.getChildFile ("other");
+    ASSERT_TRUE (other.createDirectory());
+    EXPECT_FALSE (cloud::hasIdentityToken());
+
+    platform::user_defaults::setString ("cloudDocumentsFolder", folder.getFullPathName());
+    EXPECT_EQ (cloud::documentsFolder(), folder);
+
+    setenv ("ZORVALUNE_CLOUD_DOCUMENTS", other.getFullPathName().toRawUTF8(), 1);
+    EXPECT_EQ (cloud::documentsFolder(), other);
+    ASSERT_TRUE (other.deleteRecursively());
+    EXPECT_FALSE (cloud::hasIdentityToken());   // the named folder is gone
+
+    unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
+    platform::user_defaults::storageFile().deleteFile();
 }
 
 TEST_F (CloudFolder, TheSyncedFolderIsWatchedForReal)

@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "plugin_host.h"
+
+#include <cstdlib>
+
+using plugin_host::Format;
+
+class CloudFolderHost : public testing::TestWithParam<Format> {};
+
+// A user names a synced folder in the environment: the plug-in a host loads
+// signs in to it and reads its default settings file from there.
+TEST_P (CloudFolderHost, TheFolderNamedInTheEnvironmentIsTheCloud)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("zorvalune-synced", "");
+    ASSERT_TRUE (folder.createDirectory());
+    ASSERT_TRUE (folder.getChildFile ("ZorvaluneDefault.json").replaceWithText ("{ \"Dry Wet\": 0.25 }"));
+
+    setenv ("ZORVALUNE_CLOUD_DOCUMENTS", folder.getFullPathName().toRawUTF8(), 1);
+    auto signedIn = plugin_host::load (GetParam());
+    unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
+    auto signedOut = plugin_host::load (GetParam());
+    ASSERT_NE (signedIn, nullptr);
+    ASSERT_NE (signedOut, nullptr);
+
+    plugin_host::settle (*signedIn);   // LV2 reports values after a run
+    EXPECT_EQ (plugin_host::parameterFor (*signedIn, 0)->getValue(), 0.25f);
+    EXPECT_EQ (plugin_host::parameterFor (*signedOut, 0)->getValue(), 1.0f);
+
+    signedIn.reset();
+    signedOut.reset();
+    folder.deleteRecursively();
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, CloudFolderHost, testing::Values (Format::vst3, Format::lv2),
+                          [] (const auto& testInfo) { return std::string (plugin_host::formatName (testInfo.param)); });
