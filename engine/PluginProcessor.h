@@ -312,11 +312,11 @@ private:
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
     int mainBusChannelCount (bool isInput) const;
+    void reserveAudioMemory (int channels, int maximumBlockSize);
 
     // The cloud preset folder (presets/cloud_watcher.cpp).
     void startCloudLookup();
     void stopCloudScanner();
-    void reserveAudioMemory (int channels, int maximumBlockSize);
 
     // Block frame (processor_block.cpp).
     struct host_position { double bpm = 120.0; juce::int64 timeInSamples = 0; bool playing = false; };
