@@ -29,4 +29,16 @@ namespace test_support
         }
         while (std::chrono::steady_clock::now() < end);
     }
+
+    // Pumps until `done` holds or the time is up; returns `done`.
+    template <typename Condition>
+    bool pumpMessagesUntil (Condition&& done, int milliseconds = 3000)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+
+        while (! done() && std::chrono::steady_clock::now() < end)
+            pumpMessagesFor (5);
+
+        return done();
+    }
 }

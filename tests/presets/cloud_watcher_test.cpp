@@ -40,17 +40,7 @@ namespace
         std::shared_ptr<query_state> state;
     };
 
-    bool pumpUntil (const std::function<bool()>& done, int milliseconds = 3000)
-    {
-        const auto until = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
-
-        while (! done() && juce::Time::getMillisecondCounter() < until)
-            test_support::pumpMessagesFor (5);
-
-        return done();
-    }
-
-    // A signed-in user with a synced folder, and the log lines written.
+    // A signed-in user with a synced folder watched by fake queries, and the log lines written.
     class CloudFolder : public testing::Test
     {
     protected:
@@ -58,6 +48,11 @@ namespace
         {
             ASSERT_TRUE (folder.createDirectory());
             cloud::setDocumentsFolder (folder);
+            cloud::setDocumentQueryFactoryForTesting ([this] (const std::string& path)
+            {
+                EXPECT_EQ (path, folder.getFullPathName().toStdString());
+                return std::make_unique<fake_query> (queries.emplace_back (std::make_shared<query_state>()));
+            });
             platform::system_log::setSinkForTesting ([this] (const std::string& line)
             {
                 const std::lock_guard<std::mutex> lock (logMutex);
@@ -74,15 +69,6 @@ namespace
             localFolder.deleteRecursively();
         }
 
-        void useFakeQueries()
-        {
-            cloud::setDocumentQueryFactoryForTesting ([this] (const std::string& path)
-            {
-                EXPECT_EQ (path, folder.getFullPathName().toStdString());
-                return std::make_unique<fake_query> (queries.emplace_back (std::make_shared<query_state>()));
-            });
-        }
-
         int linesContaining (const std::string& text)
         {
             const std::lock_guard<std::mutex> lock (logMutex);
@@ -91,7 +77,7 @@ namespace
 
         std::string in (const char* name) const { return folder.getChildFile (name).getFullPathName().toStdString(); }
 
-        const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("zorvalune-cloud", "");
+        const juce::File folder = platform::configFolder().getChildFile ("synced");   // this process's own
         const juce::File localFolder = platform::configFolder().getChildFile ("Zorvalune/userPresets");
         std::vector<std::shared_ptr<query_state>> queries;
         std::mutex logMutex;
@@ -103,10 +89,9 @@ namespace
 
 TEST_F (CloudFolder, CurrentDocumentsAreListedAndTheOthersAskedForOnce)
 {
-    useFakeQueries();
     ASSERT_TRUE (localFolder.getChildFile ("mine.json").create());
     ZorvaluneAudioProcessor p;
-    ASSERT_TRUE (pumpUntil ([&] { return ! queries.empty(); }));
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return ! queries.empty(); }));
     EXPECT_EQ (p.iCloudDocumentsPath, folder.getFullPathName().toStdString());
 
     auto& q = *queries[0];
@@ -126,9 +111,8 @@ TEST_F (CloudFolder, CurrentDocumentsAreListedAndTheOthersAskedForOnce)
 
 TEST_F (CloudFolder, EachReportReplacesTheCloudNamesAndKeepsTheLocalOnes)
 {
-    useFakeQueries();
     ZorvaluneAudioProcessor p;
-    ASSERT_TRUE (pumpUntil ([&] { return ! queries.empty(); }));
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return ! queries.empty(); }));
     p.userPresetNames.insert ("kept.local");
     p.currentUserPreset = "gone";
 
@@ -144,29 +128,21 @@ TEST_F (CloudFolder, EachReportReplacesTheCloudNamesAndKeepsTheLocalOnes)
     EXPECT_EQ (p.currentUserPreset, "gone");
 }
 
-TEST_F (CloudFolder, ALookupAnsweringAfterItsProcessorIsGoneReachesNothing)
+TEST_F (CloudFolder, AnswersNeverReachAGoneProcessorAndAGoneProcessorStopsOnlyItsScanner)
 {
-    useFakeQueries();
-    std::make_unique<ZorvaluneAudioProcessor>().reset();
-    ASSERT_TRUE (pumpUntil ([&] { return linesContaining ("Zorvalune ubiURL = ") == 1; }));
+    std::make_unique<ZorvaluneAudioProcessor>().reset();   // its lookup still runs
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return linesContaining ("Zorvalune ubiURL = ") == 1; }));
     test_support::pumpMessages();
-
     EXPECT_TRUE (queries.empty());
-    EXPECT_EQ (linesContaining ("added cloudscanner"), 0);
     EXPECT_TRUE (sCloudscanners.empty());
-}
 
-TEST_F (CloudFolder, DestroyingAProcessorStopsItsScannerAlone)
-{
-    useFakeQueries();
     auto first = std::make_unique<ZorvaluneAudioProcessor>();
     ZorvaluneAudioProcessor second;
-    ASSERT_TRUE (pumpUntil ([&] { return queries.size() == 2; }));   // lookups answer in order
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return queries.size() == 2; }));   // lookups answer in order
 
     char address[32];
     std::snprintf (address, sizeof (address), "%p", (void*) first.get());
     first.reset();
-
     EXPECT_EQ (linesContaining (std::string ("Zorvalune removed cloudscanner : ") + address), 1);
     EXPECT_EQ (sCloudscanners.size(), 1u);
     EXPECT_TRUE (queries[0]->stopped);
@@ -176,11 +152,11 @@ TEST_F (CloudFolder, DestroyingAProcessorStopsItsScannerAlone)
     EXPECT_EQ (second.userPresetNames, (names { "still" }));
 }
 
-TEST_F (CloudFolder, NobodySignedInMeansLocalPresetsAlone)
+TEST_F (CloudFolder, SignedInWhileTheFolderNamedByTheEnvironmentOrElseThePreferencesExists)
 {
-    useFakeQueries();
-    cloud::setDocumentsFolder (folder.getChildFile ("missing"));
+    cloud::setDocumentsFolder ({});
     ASSERT_TRUE (localFolder.getChildFile ("mine.json").create());
+    platform::user_defaults::setString ("cloudDocumentsFolder", folder.getChildFile ("missing").getFullPathName());
 
     ZorvaluneAudioProcessor p;
     EXPECT_EQ (p.iCloudAvailable, 0);
@@ -188,37 +164,25 @@ TEST_F (CloudFolder, NobodySignedInMeansLocalPresetsAlone)
     EXPECT_EQ (p.iCloudAvailable, 0);   // a rescan does not turn the cloud on
     test_support::pumpMessagesFor (50);
     EXPECT_TRUE (queries.empty());
-    EXPECT_EQ (p.getPresetDir (0), localFolder);
-}
-
-TEST_F (CloudFolder, TheFolderIsNamedByTheEnvironmentOrElseThePreferences)
-{
-    cloud::setDocumentsFolder ({});
-    const auto other = folder.getChildFile ("other");
-    ASSERT_TRUE (other.createDirectory());
-    EXPECT_FALSE (cloud::hasIdentityToken());
 
     platform::user_defaults::setString ("cloudDocumentsFolder", folder.getFullPathName());
     EXPECT_EQ (cloud::documentsFolder(), folder);
-
-    setenv ("ZORVALUNE_CLOUD_DOCUMENTS", other.getFullPathName().toRawUTF8(), 1);
-    EXPECT_EQ (cloud::documentsFolder(), other);
-    ASSERT_TRUE (other.deleteRecursively());
-    EXPECT_FALSE (cloud::hasIdentityToken());   // the named folder is gone
-
+    setenv ("ZORVALUNE_CLOUD_DOCUMENTS", localFolder.getFullPathName().toRawUTF8(), 1);
+    EXPECT_EQ (cloud::documentsFolder(), localFolder);
     unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
     platform::user_defaults::storageFile().deleteFile();
 }
 
 TEST_F (CloudFolder, TheSyncedFolderIsWatchedForReal)
 {
+    cloud::setDocumentQueryFactoryForTesting ({});
     ZorvaluneAudioProcessor p;
-    ASSERT_TRUE (pumpUntil ([&] { return linesContaining ("Zorvalune Found 0 iCloud files") == 1; }));
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return linesContaining ("Zorvalune Found 0 iCloud files") == 1; }));
 
     ASSERT_TRUE (folder.getChildFile ("one.json").create());
-    EXPECT_TRUE (pumpUntil ([&] { return p.userPresetNames == names { "one" }; }));
+    EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return p.userPresetNames == names { "one" }; }));
 
     ASSERT_TRUE (folder.getChildFile ("sub/two.json").create());
     ASSERT_TRUE (folder.getChildFile ("one.json").deleteFile());
-    EXPECT_TRUE (pumpUntil ([&] { return p.userPresetNames == names { "two" }; }));
+    EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return p.userPresetNames == names { "two" }; }));
 }

@@ -12,7 +12,8 @@ class CloudFolderHost : public testing::TestWithParam<Format> {};
 // signs in to it and reads its default settings file from there.
 TEST_P (CloudFolderHost, TheFolderNamedInTheEnvironmentIsTheCloud)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("zorvalune-synced", "");
+    // Inside this process's own scratch configuration folder: formats run in parallel.
+    const auto folder = juce::File (juce::String::fromUTF8 (std::getenv ("XDG_CONFIG_HOME"))).getChildFile ("synced");
     ASSERT_TRUE (folder.createDirectory());
     ASSERT_TRUE (folder.getChildFile ("ZorvaluneDefault.json").replaceWithText ("{ \"Dry Wet\": 0.25 }"));
 
