@@ -3,6 +3,7 @@
 
 #include "cloud_watcher.h"
 
+#include "user_preset_names.h"
 #include "../engine/PluginProcessor.h"
 #include "../platform/system_log.h"
 
@@ -156,10 +157,11 @@ void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
 
     // Local presets stay; the cloud's part is replaced whole.
     for (auto it = names.begin(); it != names.end();)
-        it = it->endsWith (".local") ? std::next (it) : names.erase (it);
+        it = it->endsWith (user_preset_names::localSuffix) ? std::next (it) : names.erase (it);
 
+    // A cloud document named like a local preset would load another file.
     for (const auto& path : paths)
-        if (const auto name = fileAt (path).getFileNameWithoutExtension(); name != "ZorvaluneDefault")
+        if (const auto name = user_preset_names::presetNameOf (fileAt (path)); name.isNotEmpty() && ! name.endsWith (user_preset_names::localSuffix))
             names.insert (name);
 
     processor.currentUserPresetIndex = processor.getUserPresetIndx (remembered);
