@@ -7,6 +7,8 @@
 #include "presets/cloud_watcher.h"
 #include "tests/message_pump.h"
 
+#include <thread>
+
 namespace
 {
     namespace cloud = platform::cloud_documents;
@@ -126,6 +128,20 @@ TEST_F (CloudFolder, EachReportReplacesTheCloudNamesAndKeepsTheLocalOnes)
     EXPECT_EQ (p.userPresetNames, (names { "kept.local", "new" }));
     EXPECT_EQ (p.currentUserPresetIndex, -1);   // no longer listed, still named
     EXPECT_EQ (p.currentUserPreset, "gone");
+}
+
+TEST_F (CloudFolder, AStateRestoredOnAnotherThreadNamesItsPresetOnTheMessageThread)
+{
+    ZorvaluneAudioProcessor p;
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return ! queries.empty(); }));
+    queries[0]->deliver (cloud::query_event::finishedGathering, { { in ("a.json"), true }, { in ("b.json"), true } });
+
+    const juce::String text ("{ \"currentUserPreset\": \"b\" }");
+    std::thread ([&] { p.setStateInformation (text.toRawUTF8(), (int) text.getNumBytesAsUTF8()); }).join();
+    EXPECT_EQ (p.currentUserPreset, "");   // the list's owner is not raced
+    test_support::pumpMessages();
+    EXPECT_EQ (p.currentUserPreset, "b");
+    EXPECT_EQ (p.currentUserPresetIndex, 1);
 }
 
 TEST_F (CloudFolder, AnswersNeverReachAGoneProcessorAndAGoneProcessorStopsOnlyItsScanner)
