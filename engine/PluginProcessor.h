@@ -140,6 +140,10 @@ public:
     // The MIDI input's filter, on the MIDI thread: posts what passes.
     void midiReceiveCallback (int status, int channel, int data1, int data2);
 
+    // Restarts the oscillators of every channel at phase 0 when the next block
+    // starts. Any thread; the audio thread carries it out.
+    void requestOscillatorRestart() noexcept { oscillatorRestartPending.store (true); }
+
     //============================================================================== side chain between instances
     // Fetches into ring row `row` the block that `slot` holds for one block
     // before `time`; returns the link status.
@@ -360,6 +364,7 @@ private:
     audio_thread_log audioThreadLog;
 
     std::atomic<bool> editorRefreshPending { false };
+    std::atomic<bool> oscillatorRestartPending { false };
 
     // Step changes and other requests from threads that must not allocate or
     // wait; collected on the message thread.

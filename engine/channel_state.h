@@ -76,12 +76,18 @@ struct channel_state
         pitchHistory.fill (0.0f);
         sampleHoldCounter = 0;
         sampleHoldValue = 0.0f;
-        lfo1.phase = 0.0f;
-        lfo2.phase = 0.0f;
-        tapeLfo.phase = 0.0f;
+        restartOscillators();
         releaseCounter = 0;
         releaseEnvelope = initialReleaseEnvelope;
         releaseStep = 0.0f;
+    }
+
+    // The two modulation oscillators and the tape's start again at phase 0.
+    void restartOscillators() noexcept
+    {
+        lfo1.phase = 0.0f;
+        lfo2.phase = 0.0f;
+        tapeLfo.phase = 0.0f;
     }
 
     // After a non-finite value got into the chain: flush every filter and

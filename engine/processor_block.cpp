@@ -60,6 +60,10 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     takeParameterSnapshot();
     takeBlockSettings (true);
 
+    if (oscillatorRestartPending.load (std::memory_order_relaxed) && oscillatorRestartPending.exchange (false))
+        for (auto& state : channelStates)
+            state.restartOscillators();
+
     if (blockParameterValues[tapeRotation] != tapeRotationSmoother.getTargetValue())
         tapeRotationSmoother.setTargetValue (blockParameterValues[tapeRotation]);
 

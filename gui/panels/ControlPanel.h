@@ -50,6 +50,18 @@ public:
     // advanced page's own dependent state.
     void update_dependant_UI();
 
+    // The LFO rate knobs' range for their X10 state, showing the rate.
+    void update_LFO1_slider();
+    void update_LFO2_slider();
+
+    // Rebuilds the preset menu and shows the current user preset, marked
+    // "* name *" while modified.
+    void updateUserPresets();
+
+    // Adds the grouped preset name (group:rest) as item `index` + 6 into
+    // (nested) sub-menus of `menu`, reusing a group that already exists.
+    void add_groups_2_menu (int index, juce::String name, juce::PopupMenu* menu);
+
     // The parameter that a control edits, found by the control's identity; -1
     // for anything that edits none.
     int getControlParameterIndex (juce::Component& control);

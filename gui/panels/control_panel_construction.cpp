@@ -32,7 +32,7 @@ namespace
         { &P::lfo1RateSlider,     "lookahead slider",     0.0,  40.0,    0.01, 0.25, 16 },
         { &P::mod2DepthSlider,    "slider",               0.0,  100.0,   0.1,  0.3,  16 },
         { &P::lfo2RateSlider,     "lookahead slider",     0.0,  40.0,    0.1,  0.25, 16 },
-        { &P::bpmSlider,          "ratio slider",         0.0,  2000.0,  0.1,  0.35, 16 },
+        { &P::bpmSlider,          "ratio slider",         0.0,  1000.0,  0.1,  0.35, 16 },   // the tempo parameter ends at 1000
         { &P::dryWetSlider,       "slider",               0.0,  100.0,   0.1,  1.0,  16 },
     };
 

@@ -2,7 +2,7 @@
 
 // The control panel's design as data: which children it has in which order,
 // where each sits at the design size 800 x 600, and the settings each kind of
-// child gets. Shared by the panel's construction and layout code only.
+// child gets. Shared by the panel's own code (construction, layout, bindings).
 
 #include "ControlPanel.h"
 

@@ -5,8 +5,12 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/control_panel_construction.cpp
     ${CMAKE_CURRENT_LIST_DIR}/control_panel_layout.cpp
     ${CMAKE_CURRENT_LIST_DIR}/control_panel_refresh.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_panel_bindings.h
     ${CMAKE_CURRENT_LIST_DIR}/control_panel_bindings.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/control_panel_parameter_index.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/edit_protocol.h
+    ${CMAKE_CURRENT_LIST_DIR}/help_document.h
+    ${CMAKE_CURRENT_LIST_DIR}/help_document.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/preset_menu.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.h
     ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.h

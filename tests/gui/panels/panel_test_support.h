@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace panel_tests
 {
@@ -48,6 +49,46 @@ namespace panel_tests
         }
 
         return true;
+    }
+
+    // What the host hears of a processor: parameter changes and gestures.
+    struct HostRecorder : juce::AudioProcessorListener
+    {
+        explicit HostRecorder (juce::AudioProcessor& p) : processor (p) { p.addListener (this); }
+        ~HostRecorder() override { processor.removeListener (this); }
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override { changes.push_back ({ i, v }); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int i) override { begun.push_back (i); }
+        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int i) override { ended.push_back (i); }
+
+        void clear() { changes.clear(); begun.clear(); ended.clear(); }
+
+        juce::AudioProcessor& processor;
+        std::vector<std::pair<int, float>> changes;
+        std::vector<int> begun, ended;
+    };
+
+    // A click as the user makes it: toggles a toggling button, then tells the listeners.
+    inline void click (juce::Button& button)
+    {
+        button.triggerClick();
+        test_support::pumpMessages();
+    }
+
+    // A user's pick in a combo box.
+    inline void choose (juce::ComboBox& combo, int id)
+    {
+        combo.setSelectedId (id, juce::sendNotificationSync);
+    }
+
+    // One silent block of `n` samples on a prepared processor.
+    inline void runBlock (juce::AudioProcessor& p, int n = 64)
+    {
+        juce::AudioBuffer<float> buffer (juce::jmax (p.getTotalNumInputChannels(), p.getTotalNumOutputChannels()), n);
+        buffer.clear();
+        juce::MidiBuffer midi;
+        p.processBlock (buffer, midi);
     }
 
     inline juce::File snapshotFolder()

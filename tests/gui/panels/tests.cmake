@@ -1,7 +1,9 @@
 target_sources(zorvalune_unit_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/editor_window_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/control_panel_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/parameter_index_test.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/knob_cross_check_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/control_bindings_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/panel_refresh_test.cpp)
 
 # Pictures of the whole editor land here, for people to look at.
 target_compile_definitions(zorvalune_unit_tests PRIVATE

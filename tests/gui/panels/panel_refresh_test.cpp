@@ -1,0 +1,230 @@
+#include "panel_test_support.h"
+
+#include "presets/factory_presets.h"
+
+using namespace parameter_table;
+using namespace panel_tests;
+
+namespace
+{
+    class Refresh : public testing::Test
+    {
+    protected:
+        // The LED tests tick the panel themselves.
+        Refresh()
+        {
+            processor.prepareToPlay (48000.0, 64);
+            panel.stopTimer();
+        }
+
+        // Ticks after which `led` changed state, over `ticks` ticks.
+        std::vector<int> toggles (BlinkingLed& led, int ticks)
+        {
+            std::vector<int> at;
+
+            for (int t = 0; t < ticks; ++t)
+            {
+                const auto before = led.getLedState();
+                panel.timerCallback();
+
+                if (led.getLedState() != before)
+                    at.push_back (t);
+            }
+
+            return at;
+        }
+
+        // Every interval between toggles is `every` ticks.
+        void expectBlinking (BlinkingLed& led, int every, const char* what)
+        {
+            const auto at = toggles (led, 4 * every + 1);
+            ASSERT_GE (at.size(), 4u) << what;
+
+            for (size_t i = 1; i < at.size(); ++i)
+                EXPECT_EQ (at[i] - at[i - 1], every) << what;
+        }
+
+        ZorvaluneAudioProcessor processor;
+        ControlPanel panel { processor };
+    };
+}
+
+TEST_F (Refresh, AfterAProgramChangeThePanelShowsTheProgram)
+{
+    const auto& program = sPresets.list[5];     // "old casette": every section on
+    processor.setCurrentProgram (5);
+    panel.update_UI();
+    test_support::pumpMessages();
+
+    int shown = 0;
+
+    for (auto* child : panel.getChildren())
+        if (auto* knob = dynamic_cast<juce::Slider*> (child))
+            if (auto it = program.values.find (panel.getControlParameterIndex (*knob)); it != program.values.end())
+            {
+                EXPECT_NEAR (knob->getValue(), it->second, 1e-3) << entries[(size_t) it->first].name;
+                ++shown;
+            }
+
+    EXPECT_EQ (shown, 11);
+
+    for (auto* section : { panel.filterOnToggle.get(), panel.tapeOnToggle.get(), panel.noiseOnToggle.get(),
+                           panel.crushOnToggle.get() })
+        EXPECT_TRUE (section->getToggleState());
+
+    EXPECT_EQ (panel.mod1DestCombo->getText(), "Input Ampl");
+    EXPECT_EQ (panel.mod2DestCombo->getText(), "Off");
+    EXPECT_EQ (panel.barsCombo->getText(), "1/4");
+    EXPECT_EQ (panel.lfo1SyncCombo->getText(), "Free");
+    EXPECT_TRUE (panel.lowCutSlider->isEnabled() && panel.tapeDepthSlider->isEnabled());
+    EXPECT_EQ (panel.mod2SourceButton->getNormalImage(), panel.modSourceImages[1]);     // square
+    EXPECT_EQ (processor.channelResetCount.load(), 1);       // the new destination restarts the LFOs
+
+    panel.timerCallback();      // the LEDs as they then show
+
+    const auto folder = snapshotFolder();
+    ASSERT_TRUE (folder.createDirectory());
+    const auto file = folder.getChildFile ("control_panel_old_casette.png");
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    ASSERT_TRUE (out.openedOk());
+    EXPECT_TRUE (juce::PNGImageFormat().writeImageToStream (panel.createComponentSnapshot (panel.getLocalBounds()), out));
+}
+
+TEST_F (Refresh, ASideChainSourceTurnsTheRateKnobIntoAGainWithALevelLed)
+{
+    processor.setMod1Source (4);
+    panel.update_UI();
+
+    EXPECT_EQ (panel.lfo1RateLabel->getText(), "SIDE");
+    EXPECT_EQ (panel.lfo1RateSlider->getMaximum(), 60.0);
+    EXPECT_TRUE (panel.side1Led->isVisible());
+    EXPECT_FALSE (panel.lfo1X10Toggle->isVisible() || panel.lfo1SyncCombo->isVisible() || panel.mod1SourceButton->isVisible());
+
+    processor.mod1DisplayValue = -0.25f;
+    panel.timerCallback();
+    EXPECT_EQ (panel.lfo1Led->getLedState(), BlinkingLed::ledOff);
+    EXPECT_NEAR (panel.side1Led->getAlpha(), 0.25f, 1.0f / 255.0f);
+    EXPECT_NEAR (panel.lfo1Led->getAlpha(), 0.75f, 1.0f / 255.0f);
+
+    processor.setMod1Source (2);
+    panel.update_UI();
+    EXPECT_EQ (panel.lfo1RateLabel->getText(), "LFO1");
+    EXPECT_EQ (panel.lfo1RateSlider->getMaximum(), 40.0);
+    EXPECT_FALSE (panel.side1Led->isVisible());
+    EXPECT_EQ (panel.mod1SourceButton->getNormalImage(), panel.modSourceImages[2]);
+    EXPECT_NEAR (panel.lfo1Led->getAlpha(), 0.75f, 1.0f / 255.0f);      // only the side-chain view sets it
+
+    processor.setParameter (seqMode, 0.0f);
+    panel.update_UI();
+    EXPECT_FALSE (panel.saveButton->isEnabled() || panel.startButton->isEnabled());
+}
+
+TEST_F (Refresh, RateLedsBlinkAtTheirRateForAnyRate)
+{
+    for (auto [hz, every] : { std::pair { 1.0f, 26 }, std::pair { 3.0f, 9 }, std::pair { 19.9f, 2 } })
+    {
+        processor.lfo1Hz = hz;
+        ++processor.channelResetCount;      // the LEDs start over with the restarted LFOs
+        expectBlinking (*panel.lfo1Led, every, "LFO1");
+    }
+
+    processor.lfo1Hz = 20.0f;
+    EXPECT_TRUE (toggles (*panel.lfo1Led, 10).size() <= 1);
+    EXPECT_EQ (panel.lfo1Led->getLedState(), BlinkingLed::ledOn);
+
+    // A rate near 0 neither overflows the countdown nor holds the LED once the rate is back.
+    processor.lfo1Hz = 1.0e-30f;
+    toggles (*panel.lfo1Led, 3);
+    EXPECT_GE (panel.lfo1LedCountdown, 0);
+    processor.lfo1Hz = 1.0f;
+    EXPECT_FALSE (toggles (*panel.lfo1Led, 27).empty());
+
+    // The tape LED blinks at the rate TAPE ROTATION sets: 5 Hz.
+    click (*panel.tapeOnToggle);
+    panel.tapeRotationSlider->setValue (5.0, juce::sendNotificationSync);
+    expectBlinking (*panel.tapeLed, 6, "tape");
+}
+
+TEST_F (Refresh, ClipAndOverloadLedsLatchForOneTick)
+{
+    processor.clipCount = 3;
+    processor.outputOverloadCount = 1;
+    panel.timerCallback();
+    EXPECT_EQ (panel.clipLed->getLedState(), BlinkingLed::ledOn);
+    EXPECT_EQ (panel.outputLed->getLedState(), BlinkingLed::ledOn);
+    EXPECT_EQ (processor.clipCount.load(), 0);
+
+    panel.timerCallback();
+    EXPECT_EQ (panel.clipLed->getLedState(), BlinkingLed::ledOff);
+    EXPECT_EQ (panel.outputLed->getLedState(), BlinkingLed::ledOff);
+}
+
+TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
+{
+    processor.setParameter (seqMode, 0.1f);
+    runBlock (processor);
+    panel.update_UI();
+
+    const auto led = [this] (int k) -> BlinkingLed& { return **panel.stepLeds[(size_t) k]; };
+    juce::Button* steps[] = { panel.stepButton1.get(), panel.stepButton2.get(), panel.stepButton3.get(), panel.stepButton4.get(),
+                              panel.stepButton5.get(), panel.stepButton6.get(), panel.stepButton7.get(), panel.stepButton8.get() };
+
+    click (*steps[4]);                  // select step 5, then mark it
+    click (*steps[4]);
+    click (*steps[2]);                  // select step 3 and store the setting in it
+    click (*panel.saveButton);
+    click (*panel.saveButton);
+    panel.timerCallback();
+
+    for (int k = 0; k < 8; ++k)
+    {
+        const auto expected = k == 2 ? BlinkingLed::ledOn : k == 4 ? BlinkingLed::ledAlternate : BlinkingLed::ledOff;
+        EXPECT_EQ (led (k).getLedState(), expected) << k;
+    }
+
+    EXPECT_EQ (led (2).getLedColor(), BlinkingLed::ledGreen);
+    EXPECT_EQ (led (4).getLedColor(), BlinkingLed::ledAmber);
+
+    click (*panel.saveButton);          // armed: the selected step is the target
+    panel.timerCallback();
+    EXPECT_EQ (led (2).getLedColor(), BlinkingLed::ledRed);
+    EXPECT_EQ (panel.recordLed->getLedState(), BlinkingLed::ledBlinking);
+
+    panel.noiseMixSlider->setValue (55.0, juce::sendNotificationSync);     // every step becomes a target
+    click (*panel.saveButton);
+    panel.timerCallback();
+    EXPECT_EQ (panel.recordLed->getLedState(), BlinkingLed::ledOff);
+
+    for (int k = 0; k < 8; ++k)
+        EXPECT_FLOAT_EQ (processor.stepSnapshots[k][noiseMix], 0.55f) << k;
+
+    processor.setParameter (seqMode, 0.0f);
+    panel.timerCallback();
+
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ (led (k).getLedState(), BlinkingLed::ledOff);
+
+    EXPECT_EQ (panel.sequencerLed->getLedState(), BlinkingLed::ledOff);
+}
+
+TEST_F (Refresh, PresetMenuShowsTheCurrentPresetMarkedWhileModified)
+{
+    processor.userPresetNames = { "drums:kick", "pad" };
+    processor.currentUserPresetIndex = 0;
+    processor.presetModified = 1;
+    panel.update_UI();
+
+    EXPECT_EQ (panel.presetsCombo->getText(), "* kick *");
+    EXPECT_NE (panel.presetsCombo->indexOfItemId (2), -1);       // "Save preset"
+
+    processor.presetModified = 0;
+    panel.update_UI();
+    EXPECT_EQ (panel.presetsCombo->getText(), "kick");
+    EXPECT_EQ (panel.presetsCombo->indexOfItemId (2), -1);
+
+    processor.currentUserPresetIndex = -1;
+    panel.update_UI();
+    EXPECT_EQ (panel.presetsCombo->getText(), "");
+    EXPECT_EQ (panel.presetsCombo->getTextWhenNothingSelected(), "Presets");
+}
