@@ -58,20 +58,17 @@ TEST_F (Refresh, AfterAProgramChangeThePanelShowsTheProgram)
 
     int shown = 0;
 
-    for (auto* child : panel.getChildren())
-        if (auto* knob = dynamic_cast<juce::Slider*> (child))
-            if (auto it = program.values.find (panel.getControlParameterIndex (*knob)); it != program.values.end())
-            {
-                EXPECT_NEAR (knob->getValue(), it->second, 1e-3) << entries[(size_t) it->first].name;
-                ++shown;
-            }
+    for (auto* knob : knobsOf (panel))
+        if (auto it = program.values.find (panel.getControlParameterIndex (*knob)); it != program.values.end())
+        {
+            EXPECT_NEAR (knob->getValue(), it->second, 1e-3) << entries[(size_t) it->first].name;
+            ++shown;
+        }
 
     EXPECT_EQ (shown, 11);
 
-    for (auto* section : { panel.filterOnToggle.get(), panel.tapeOnToggle.get(), panel.noiseOnToggle.get(),
-                           panel.crushOnToggle.get() })
-        EXPECT_TRUE (section->getToggleState());
-
+    EXPECT_TRUE (panel.filterOnToggle->getToggleState() && panel.tapeOnToggle->getToggleState()
+                 && panel.noiseOnToggle->getToggleState() && panel.crushOnToggle->getToggleState());
     EXPECT_EQ (panel.mod1DestCombo->getText(), "Input Ampl");
     EXPECT_EQ (panel.mod2DestCombo->getText(), "Off");
     EXPECT_EQ (panel.barsCombo->getText(), "1/4");
@@ -167,12 +164,10 @@ TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
     panel.update_UI();
 
     const auto led = [this] (int k) -> BlinkingLed& { return **panel.stepLeds[(size_t) k]; };
-    juce::Button* steps[] = { panel.stepButton1.get(), panel.stepButton2.get(), panel.stepButton3.get(), panel.stepButton4.get(),
-                              panel.stepButton5.get(), panel.stepButton6.get(), panel.stepButton7.get(), panel.stepButton8.get() };
 
-    click (*steps[4]);                  // select step 5, then mark it
-    click (*steps[4]);
-    click (*steps[2]);                  // select step 3 and store the setting in it
+    click (*panel.stepButton5);         // select step 5, then mark it
+    click (*panel.stepButton5);
+    click (*panel.stepButton3);         // select step 3 and store the setting in it
     click (*panel.saveButton);
     click (*panel.saveButton);
     panel.timerCallback();
@@ -204,8 +199,6 @@ TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 
     for (int k = 0; k < 8; ++k)
         EXPECT_EQ (led (k).getLedState(), BlinkingLed::ledOff);
-
-    EXPECT_EQ (panel.sequencerLed->getLedState(), BlinkingLed::ledOff);
 }
 
 TEST_F (Refresh, PresetMenuShowsTheCurrentPresetMarkedWhileModified)

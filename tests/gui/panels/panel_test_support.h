@@ -51,6 +51,18 @@ namespace panel_tests
         return true;
     }
 
+    // A page's knobs: its sliders, in child order.
+    inline std::vector<juce::Slider*> knobsOf (const juce::Component& page)
+    {
+        std::vector<juce::Slider*> knobs;
+
+        for (auto* child : page.getChildren())
+            if (auto* knob = dynamic_cast<juce::Slider*> (child))
+                knobs.push_back (knob);
+
+        return knobs;
+    }
+
     // What the host hears of a processor: parameter changes and gestures.
     struct HostRecorder : juce::AudioProcessorListener
     {
