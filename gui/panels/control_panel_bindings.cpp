@@ -2,7 +2,6 @@
 
 #include "edit_protocol.h"
 #include "help_document.h"
-#include "../../engine/safe_convert.h"
 #include "../../platform/document_opener.h"
 #include "../../presets/factory_presets.h"
 
@@ -176,11 +175,6 @@ namespace
 
     template <int step>
     void stepPushed (ControlPanel& p, bool) { p.processor.sequencerStepBtnPushed (step); }
-
-    int sequencerMode (ZorvaluneAudioProcessor& processor)
-    {
-        return truncToInt (processor.parameterValues[seqMode].load() * 10.0f + 0.5f);
-    }
 
     void startClicked (ControlPanel& p, bool)
     {

@@ -5,6 +5,7 @@
 // the host's parameter lookup.
 
 #include "control_panel_design.h"
+#include "../../engine/safe_convert.h"
 
 #include <atomic>
 #include <vector>
@@ -94,6 +95,12 @@ namespace control_panel_bindings
 
     // The four LFO waveforms the picture buttons offer.
     inline bool isPanelLfo (int source) { return (unsigned) source <= 3u; }
+
+    // The sequencer mode (0 off, 1 manual, 2 play) as the parameter holds it now.
+    inline int sequencerMode (ZorvaluneAudioProcessor& p)
+    {
+        return truncToInt (p.parameterValues[parameter_table::seqMode].load() * 10.0f + 0.5f);
+    }
 
     // DRY-WET's double-click always jumps to the other end.
     void armDryWetDoubleClick (juce::Slider& dryWet);

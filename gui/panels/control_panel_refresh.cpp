@@ -1,20 +1,11 @@
 #include "control_panel_bindings.h"
 
-#include "../../engine/safe_convert.h"
-
 using namespace control_panel_bindings;
 using namespace parameter_table;
 
 namespace
 {
     bool isOn (ZorvaluneAudioProcessor& p, int index) { return p.getParameter (index) > 0.5f; }
-
-    // The current Seq_Mode, read from the parameter itself: the audio thread's
-    // block copy is not ours to read from here.
-    bool sequencerModeOn (ZorvaluneAudioProcessor& p)
-    {
-        return truncToInt (p.parameterValues[seqMode].load() * 10.0f + 0.5f) != 0;
-    }
 
     void setRateRange (juce::Slider& rate, int x10)
     {
@@ -183,10 +174,12 @@ void ControlPanel::update_UI()
 
     // A destination that differs restarts the oscillators through its handler,
     // later; the first showing, when the editor opens, is no change.
-    for (auto* combo : { mod1DestCombo.get(), mod2DestCombo.get() })
+    for (int slot : { 1, 2 })
     {
-        const int id = (combo == mod1DestCombo.get() ? processor.mod1Destination : processor.mod2Destination).load() + 1;
-        combo->setSelectedId (id, combo->getSelectedId() != 0 ? juce::sendNotificationAsync : juce::dontSendNotification);
+        auto s = modulationSlot (*this, slot);
+        s.destinationCombo.setSelectedId (s.destination.load() + 1, s.destinationCombo.getSelectedId() != 0
+                                                                        ? juce::sendNotificationAsync
+                                                                        : juce::dontSendNotification);
     }
 
     for (auto& section : sections())
@@ -214,7 +207,7 @@ void ControlPanel::update_dependant_UI()
             control (*this)->setEnabled (on);
     }
 
-    const bool modeOn = sequencerModeOn (processor);
+    const bool modeOn = sequencerMode (processor) != 0;
     saveButton->setEnabled (modeOn);
     startButton->setEnabled (modeOn);
 
@@ -256,7 +249,8 @@ void ControlPanel::timerCallback()
     latch (*clipLed, processor.clipCount);
     latch (*outputLed, processor.outputOverloadCount);
 
-    const bool modeOn = sequencerModeOn (processor);
+    // The mode as the parameter holds it: the audio thread's block copy is not ours to read.
+    const bool modeOn = sequencerMode (processor) != 0;
     const bool switchedOn = processor.parameterValues[seqOn].load() > 0.5f;
     const int current = processor.currentStep.load();
 
