@@ -2,6 +2,7 @@
 // the content of a user preset file.
 
 #include "../engine/PluginProcessor.h"
+#include "../engine/safe_convert.h"
 #include "../platform/user_defaults.h"
 #include "settings_text.h"
 
@@ -21,7 +22,8 @@ namespace
         return (int) (snapshot[seqStepSaved] + 0.5f) == step;
     }
 
-    // Reads of a settings object that may be missing: every read then yields its default.
+    // Reads of a settings object that may be missing: every read then yields
+    // its default, and so does a value that is not a finite number.
     struct Reader
     {
         const juce::DynamicObject* object = nullptr;
@@ -31,36 +33,37 @@ namespace
             return object != nullptr && object->hasProperty (key);
         }
 
+        std::optional<double> value (const juce::String& key) const
+        {
+            return has (key) ? settings_text::finiteNumber (object->getProperty (key)) : std::nullopt;
+        }
+
+        // Truncated toward zero; a value beyond the int range counts as absent.
         int integer (const juce::String& key, int fallback) const
         {
-            if (! has (key))
+            const auto v = value (key);
+            return v && std::abs (*v) <= 2147483647.0 ? (int) *v : fallback;
+        }
+
+        // An integer kept only within lo..hi, `outside` otherwise.
+        int integerWithin (const juce::String& key, int fallback, int lo, int hi, int outside) const
+        {
+            const auto v = value (key);
+
+            if (! v)
                 return fallback;
 
-            // int conversion of a non-finite or huge double is undefined; treat it as absent.
-            const auto& v = object->getProperty (key);
-
-            if (v.isDouble() || v.isString())
-            {
-                const double d = (double) v;
-
-                if (! std::isfinite (d) || std::abs (d) > 2147483647.0)
-                    return fallback;
-            }
-
-            return (int) v;
+            const int i = truncToInt (*v);
+            return i >= lo && i <= hi ? i : outside;
         }
 
         // Parameters live in 0..1, except the step bookkeeping (46, 47) that
-        // holds a step number. A value that is not finite would poison the
-        // audio path, so it takes the default instead.
+        // holds a step number.
         float number (const juce::String& key, int index, float fallback) const
         {
-            if (! has (key))
-                return fallback;
-
-            const double d = (double) object->getProperty (key);
+            const auto v = value (key);
             const double top = index >= seqStepSaved ? 8.0 : 1.0;
-            return std::isfinite (d) ? (float) juce::jlimit (0.0, top, d) : fallback;
+            return v ? (float) juce::jlimit (0.0, top, *v) : fallback;
         }
 
         juce::String text (const juce::String& key, const juce::String& fallback) const
@@ -72,12 +75,12 @@ namespace
     constexpr int maxEditorWidth = 1600;
     constexpr int maxEditorHeight = 1200;
 
-    // Slots are 1..16 in the text; 0 stands for "no slot" (-1), which the
-    // side-chain exchange skips. Anything else cannot come from us and falls
-    // back to the first slot rather than pointing past the slot table.
-    int slotFromText (int stored)
+    // Slots are 1..16 in the text, 0 or -1 mean "no slot" (a negative field),
+    // which the side-chain exchange skips. Anything else cannot come from us
+    // and means no slot either, rather than joining another instance's slot.
+    int slotFromText (const Reader& in, const juce::String& key)
     {
-        return stored >= 0 && stored <= 16 ? stored - 1 : 0;
+        return in.integerWithin (key, 1, -1, 16, 0) - 1;
     }
 }
 
@@ -117,34 +120,20 @@ void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         destData.insert (utf8, numBytes, 0);
 }
 
-juce::var settings_text::parse (const juce::String& text)
-{
-    auto parsed = juce::JSON::parse (text);
-    return parsed.isObject() ? parsed : juce::var();
-}
-
 void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     editorNotifyCounter = 0;
 
-    juce::String text;
-
-    if (data != nullptr && sizeInBytes > 0)
-    {
-        const auto* bytes = static_cast<const char*> (data);
-        const auto length = (size_t) std::find (bytes, bytes + sizeInBytes, '\0') - (size_t) bytes;
-        text = juce::String::fromUTF8 (bytes, (int) length);
-    }
-
-    const auto parsed = settings_text::parse (text);
+    const auto parsed = settings_text::parse (data, sizeInBytes > 0 ? (std::size_t) sizeInBytes : 0);
     const Reader in { parsed.getDynamicObject() };
 
-    side_chan_mod1 = slotFromText (in.integer ("side_chan_mod1", 1));
-    side_chan_mod2 = slotFromText (in.integer ("side_chan_mod2", 1));
+    side_chan_mod1 = slotFromText (in, "side_chan_mod1");
+    side_chan_mod2 = slotFromText (in, "side_chan_mod2");
 
     if (wrapperType != wrapperType_Standalone)
     {
-        midi_progr_change_channel = juce::jlimit (-1, 15, in.integer ("midi_progr_change_channel", 0));
+        // -1 is every channel; a channel no MIDI message can carry reads as the key's default.
+        midi_progr_change_channel = in.integerWithin ("midi_progr_change_channel", 0, -1, 15, 0);
 
         midi_progr_change_mode = in.integer ("midi_progr_change_mode", 0);
         platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", midi_progr_change_mode);

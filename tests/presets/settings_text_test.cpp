@@ -2,7 +2,10 @@
 
 #include "engine/PluginProcessor.h"
 #include "engine/parameter_table.h"
+#include "presets/settings_text.h"
 #include "tests/wrapper_type.h"
+
+#include <cstring>
 
 namespace
 {
@@ -120,20 +123,30 @@ TEST (SettingsTextSlots, ZeroMeansNoSlotAndSurvivesARoundTrip)
     EXPECT_TRUE (textOf (p).contains ("\"side_chan_mod1\": 0,"));
 }
 
-TEST (SettingsTextSlots, OutOfRangeSlotsFallBackToTheFirstSlot)
+TEST (SettingsTextSlots, SlotsNoInstanceCouldHaveStoredMeanNoSlot)
 {
     ZorvaluneAudioProcessor p;
 
-    for (const char* text : { "{ \"side_chan_mod1\": 17, \"side_chan_mod2\": -1 }",
-                              "{ \"side_chan_mod1\": -5, \"side_chan_mod2\": 1e300 }",
-                              "{ \"side_chan_mod1\": \"nan\", \"side_chan_mod2\": 4294967297 }" })
+    for (const char* text : { "{ \"side_chan_mod1\": 17, \"side_chan_mod2\": -2 }",
+                              "{ \"side_chan_mod1\": 1e300, \"side_chan_mod2\": 4294967297 }" })
     {
         p.side_chan_mod1 = 7;
         p.side_chan_mod2 = 7;
         load (p, text);
-        EXPECT_EQ (p.side_chan_mod1.load(), 0) << text;
-        EXPECT_EQ (p.side_chan_mod2.load(), 0) << text;
+        EXPECT_EQ (p.side_chan_mod1.load(), -1) << text;
+        EXPECT_EQ (p.side_chan_mod2.load(), -1) << text;
     }
+
+    // -1 keeps its own reading (no slot either) and is written back as it came.
+    load (p, "{ \"side_chan_mod1\": -1, \"side_chan_mod2\": 16.9 }");
+    EXPECT_EQ (p.side_chan_mod1.load(), -2);
+    EXPECT_EQ (p.side_chan_mod2.load(), 15);
+    EXPECT_TRUE (textOf (p).contains ("\"side_chan_mod1\": -1,"));
+
+    // A value that is no number at all reads as the key's default: slot 1.
+    load (p, "{ \"side_chan_mod1\": \"nan\", \"side_chan_mod2\": [] }");
+    EXPECT_EQ (p.side_chan_mod1.load(), 0);
+    EXPECT_EQ (p.side_chan_mod2.load(), 0);
 }
 
 TEST (SettingsTextParameters, RoundTripGivesIdenticalBytes)
@@ -191,7 +204,13 @@ TEST (SettingsTextParameters, ValuesThatWouldHarmTheAudioPathAreRefused)
     EXPECT_EQ (p.getParameter (5), 0.75f);     // a number given as text is read as that number
     EXPECT_EQ (p.pluginResizedW.load(), 0);    // no editor can be that wide
     EXPECT_EQ (p.pluginResizedH.load(), 0);
-    EXPECT_EQ (p.midi_progr_change_channel, 15);
+    EXPECT_EQ (p.midi_progr_change_channel, 0);   // no such channel: the key's default
+
+    p.midi_progr_change_channel = 3;
+    load (p, "{ \"midi_progr_change_channel\": -2 }");
+    EXPECT_EQ (p.midi_progr_change_channel, 0);
+    load (p, "{ \"midi_progr_change_channel\": -1 }");
+    EXPECT_EQ (p.midi_progr_change_channel, -1);   // every channel
 }
 
 TEST (SettingsTextParameters, ZeroByteEndsTheText)
@@ -311,4 +330,119 @@ TEST (SettingsTextRefresh, LoadRefreshesTheEditorOnceAndClearsModified)
     EXPECT_EQ (p.editorRefreshRequests.load() - before, 3);
     EXPECT_TRUE (p.takeEditorRefreshRequest());
     EXPECT_FALSE (p.takeEditorRefreshRequest());
+}
+
+//============================================================================== hostile texts
+namespace
+{
+    // Equal values of equal types, compared deeply (doubles bit for bit).
+    bool sameVar (const juce::var& a, const juce::var& b)
+    {
+        if (a.isDouble() || b.isDouble())
+        {
+            const double x = a, y = b;
+            return a.isDouble() && b.isDouble() && std::memcmp (&x, &y, sizeof (double)) == 0;
+        }
+
+        if (a.isArray() || b.isArray())
+        {
+            if (! (a.isArray() && b.isArray()) || a.size() != b.size())
+                return false;
+
+            for (int i = 0; i < a.size(); ++i)
+                if (! sameVar (a[i], b[i]))
+                    return false;
+
+            return true;
+        }
+
+        if (a.isObject() || b.isObject())
+        {
+            auto* x = a.getDynamicObject();
+            auto* y = b.getDynamicObject();
+
+            if (x == nullptr || y == nullptr || x->getProperties().size() != y->getProperties().size())
+                return false;
+
+            for (int i = 0; i < x->getProperties().size(); ++i)
+                if (x->getProperties().getName (i) != y->getProperties().getName (i)
+                     || ! sameVar (x->getProperties().getValueAt (i), y->getProperties().getValueAt (i)))
+                    return false;
+
+            return true;
+        }
+
+        return a.isInt() == b.isInt() && a.isInt64() == b.isInt64() && a.isBool() == b.isBool()
+            && a.isString() == b.isString() && a.isVoid() == b.isVoid() && a == b;
+    }
+
+    juce::String nested (int levels)
+    {
+        return "{\"Dry Wet\": " + juce::String::repeatedString ("[", levels - 1) + "0.5"
+             + juce::String::repeatedString ("]", levels - 1) + "}";
+    }
+}
+
+TEST (SettingsTextHostile, ValidTextsReadAsTheFrameworkReadsThem)
+{
+    ZorvaluneAudioProcessor p;
+    p.setCurrentProgram (5);
+    p.setParameter (parameter_table::seqMode, 0.2f);
+    storeSnapshot (p, 3, 0.3f);
+    p.currentUserPreset = juce::String::fromUTF8 ("K\xc3\xa4se \xf0\x9f\x8e\xb9 \"q\" \\ \t");
+
+    for (const auto& text : { textOf (p),
+                              juce::String ("{'a' : 'b\\u00e9\\q', \"x\":- 5, \"y\": [1, [2.5e-3, {}], ], \"x\": 01,}tail"),
+                              juce::String ("{\"i\": 2147483647, \"j\": -2147483648, \"k\": 9223372036854775807, \"t\": true, "
+                                            "\"n\": null, \"d\": 1.e2, \"e\": 0.12345678901234567890123, \"f\": 123456789012345678901e-5}") })
+        EXPECT_TRUE (sameVar (settings_text::parse (text), juce::JSON::parse (text))) << text;
+}
+
+TEST (SettingsTextHostile, TooDeepOrTooLongReadsAsNoText)
+{
+    // Deep enough to overflow the stack of a reader without a limit.
+    ZorvaluneAudioProcessor p;
+    p.side_chan_mod1 = 5;
+    load (p, nested (60001));
+    EXPECT_EQ (p.getParameter (parameter_table::dryWet), 1.0f);
+    EXPECT_EQ (p.side_chan_mod1.load(), 0);   // defaults, as for any text that does not parse
+
+    EXPECT_TRUE (settings_text::parse (nested (settings_text::maxNesting)).isObject());
+    EXPECT_FALSE (settings_text::parse (nested (settings_text::maxNesting + 1)).isObject());
+
+    const juce::String shortText ("{\"Dry Wet\": 0.5}");
+    const auto padding = (int) (settings_text::maxTextBytes - (size_t) shortText.length());
+    EXPECT_TRUE (settings_text::parse (juce::String::repeatedString (" ", padding) + shortText).isObject());
+    EXPECT_FALSE (settings_text::parse (juce::String::repeatedString (" ", padding + 1) + shortText).isObject());
+}
+
+TEST (SettingsTextHostile, ValuesThatAreNoFiniteNumberReadAsTheDefault)
+{
+    using namespace parameter_table;
+    ZorvaluneAudioProcessor p;
+
+    // Finite numbers beyond every integer type keep the clamping.
+    load (p, "{\"Crush_On\": -9223372036854775809, \"Tape_On\": 99999999999999999999999, \"Dry Wet\": -1e400000}");
+    EXPECT_EQ (p.getParameter (crushOn), 0.0f);
+    EXPECT_EQ (p.getParameter (tapeOn), 1.0f);
+    EXPECT_EQ (p.getParameter (dryWet), 1.0f);   // -inf: not finite
+
+    for (const char* value : { "1e6656732550", "-1e99999999999999999999", "[]", "{}", "\"abc\"", "\"0.5x\"", "true", "null" })
+    {
+        p.setParameter (dryWet, 0.25f);
+        load (p, juce::String ("{\"Dry Wet\": ") + value + "}");
+        EXPECT_EQ (p.getParameter (dryWet), 1.0f) << value;
+    }
+
+    load (p, "{\"Dry Wet\": 1e-6656732550, \"In Gain\": \" 0.25 \"}");
+    EXPECT_EQ (p.getParameter (dryWet), 0.0f);    // vanishingly small is finite
+    EXPECT_EQ (p.getParameter (inGain), 0.25f);
+
+    // Cut short right after a sign, inside an escape or a string: no text.
+    for (const char* text : { "{\"Dry Wet\": 0.5, \"In Gain\": -", "{\"Dry Wet\": 0.5, \"a\": \"\\u12", "{\"Dry Wet\": 0.5, \"a\": \"\\" })
+    {
+        p.setParameter (dryWet, 0.25f);
+        load (p, text);
+        EXPECT_EQ (p.getParameter (dryWet), 1.0f) << text;
+    }
 }
