@@ -18,6 +18,7 @@
 #include "filter_coefficients.h"
 #include "parameter_table.h"
 #include "side_chain_store.h"
+#include "step_snapshots.h"
 
 class ZorvaluneAudioProcessorEditor;
 
@@ -224,6 +225,12 @@ public:
             audioThreadRequests.post (k);
     }
 
+    static bool isMessageThread() noexcept
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager != nullptr && messageManager->isThisTheMessageThread();
+    }
+
     //============================================================================== fields
     float sampleRate = 48000.0f;
     int blockSize = 1024;
@@ -233,6 +240,9 @@ public:
     std::array<std::atomic<float>, NUM_PARAMETERS> parameterValues {};
     std::array<float, NUM_PARAMETERS> blockParameterValues {};
     std::array<float, NUM_PARAMETERS> prevBlockParameterValues {};
+    // The sequencer mode and skip mode of blockParameterValues, for the
+    // sequencer's readers on other threads.
+    std::atomic<float> blockSeqMode { 0.0f }, blockSeqSkipMode { 0.0f };
 
     std::array<channelComprStateT, MAX_CHANNELS> channelStates;
     std::array<float, MAX_CHANNELS> channelWeights {};
@@ -245,6 +255,9 @@ public:
     std::atomic<int> mod1Source { 0 }, mod2Source { 0 };
     std::atomic<int> mod1Destination { 0 }, mod2Destination { 0 };
     std::atomic<float> lfo1Hz { 1.0f }, lfo2Hz { 1.0f };
+    // The waveform each slot's oscillators run: chosen on any thread, taken
+    // by the channels at the start of a block.
+    std::atomic<int> lfo1Waveform { LFO::sine }, lfo2Waveform { LFO::sine };
     std::atomic<int> lfo1SyncIndex { 0 }, lfo2SyncIndex { 0 };
     std::atomic<float> tempoBpm { 0.0f };
     std::atomic<float> hostBpm { 120.0f };
@@ -271,7 +284,7 @@ public:
     float sideChainPrevRms = 0.0f;
 
     // Step sequencer.
-    float stepSnapshots[NUM_STEPS][NUM_PARAMETERS] {};
+    step_snapshot_store<NUM_STEPS, NUM_PARAMETERS> stepSnapshots;
     std::atomic<int> stepStates[NUM_STEPS][2] {};
     int stepSelectMark = 65536;
     std::atomic<int> currentStep { 0 };
@@ -310,7 +323,7 @@ private:
     void updateStepLength (int changedIndex);
     void recordTouchedParameter (int index);
     void sequencerStepTask();
-    void applyStepSnapshot (int step);
+    bool applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
@@ -331,6 +344,7 @@ private:
     void startCoefficientRamps();
     void updateChannelCounts (int mainBusChannels, int totalIn, int totalOut, bool bypassed = false);
     void fillChainBlockValues (const juce::AudioBuffer<float>& buffer, int numSamples, const ringbuf_data* entry);
+    void takeLfoWaveforms();
     void reportChainResults();
 
     // Step sequencer clock (processor_sequencer.cpp).

@@ -108,6 +108,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     advanceHistoryRing();
     measureSideChainLevel (buffer, n, entry);
     fillChainBlockValues (buffer, n, entry);
+    takeLfoWaveforms();
 
     if (blockParameterValues[noiseRelease] != prevBlockParameterValues[noiseRelease])
         for (auto& state : channelStates)
@@ -156,6 +157,22 @@ void ZorvaluneAudioProcessor::takeParameterSnapshot()
         const float v = getParameterValue (i);
         prevBlockParameterValues[index] = blockParameterValues[index];
         blockParameterValues[index] = v;
+    }
+
+    blockSeqMode.store (blockParameterValues[seqMode], std::memory_order_relaxed);
+    blockSeqSkipMode.store (blockParameterValues[seqSkipMode], std::memory_order_relaxed);
+}
+
+// An oscillator shape chosen meanwhile takes effect here, never within a block.
+void ZorvaluneAudioProcessor::takeLfoWaveforms()
+{
+    const int waveform1 = lfo1Waveform.load (std::memory_order_relaxed);
+    const int waveform2 = lfo2Waveform.load (std::memory_order_relaxed);
+
+    for (auto& state : channelStates)
+    {
+        state.lfo1.waveform = waveform1;
+        state.lfo2.waveform = waveform2;
     }
 }
 

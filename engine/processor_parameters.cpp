@@ -285,8 +285,7 @@ namespace
             p.enableMidiReceive();
 
         if ((unsigned) code <= 4u)
-            for (auto& channel : p.channelStates)
-                (slot == 1 ? channel.lfo1 : channel.lfo2).waveform = lfoWaveformForSource[code];
+            (slot == 1 ? p.lfo1Waveform : p.lfo2Waveform) = lfoWaveformForSource[code];
 
         p.parameterValues[slot == 1 ? (size_t) mod1Src : (size_t) mod2Src].exchange ((float) code / 100.0f);
         p.notifyEditor();

@@ -74,7 +74,7 @@ void ZorvaluneAudioProcessor::sequencerOn (int how)
         return;
     }
 
-    const float mode = blockParameterValues[seqMode];
+    const float mode = blockSeqMode.load();
 
     if (mode == 0.0f)
     {
@@ -98,8 +98,10 @@ void ZorvaluneAudioProcessor::sequencerOn (int how)
 
     const bool step0Valid = truncToInt (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
 
-    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
-        applyStepSnapshot (0);
+    // A step being stored just now, on a thread that may not wait for it, is
+    // left to the message thread.
+    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked && ! applyStepSnapshot (0))
+        audioThreadRequests.post (audio_thread_requests::firstStep);
 }
 
 // The step change, on the message thread.
@@ -107,13 +109,13 @@ void ZorvaluneAudioProcessor::sequencerStepTask()
 {
     int step = nextStep (juce::jlimit (0, NUM_STEPS - 1, currentStep.load()));
 
-    if (truncToInt (blockParameterValues[seqSkipMode] + 0.5f) == 1)
+    if (truncToInt (blockSeqSkipMode.load() + 0.5f) == 1)
         for (int tries = 0; tries < NUM_STEPS && stepStates[step][0].load() == 2; ++tries)
             step = nextStep (step);
 
     currentStep = step;
 
-    if (blockParameterValues[seqMode] == 0.0f)
+    if (blockSeqMode.load() == 0.0f)
         return;
 
     if (stepStates[step][0].load() != 2)
@@ -121,22 +123,31 @@ void ZorvaluneAudioProcessor::sequencerStepTask()
 }
 
 // Applies the step's stored values when it holds a snapshot. The host is not
-// told; the editor refreshes through setParameter.
-void ZorvaluneAudioProcessor::applyStepSnapshot (int step)
+// told; the editor refreshes through setParameter. False when a writer was
+// storing the step throughout and this thread may not wait for it.
+bool ZorvaluneAudioProcessor::applyStepSnapshot (int step)
 {
-    const auto* snapshot = stepSnapshots[step];
+    decltype (stepSnapshots)::values snapshot;
 
-    if (truncToInt (snapshot[seqStepSaved] + 0.5f) != step + 1)
-        return;
+    if (! stepSnapshots.tryRead (step, snapshot))
+    {
+        if (! isMessageThread())
+            return false;
 
-    for (int i = 0; i <= lastAppliedParameter; ++i)
-        setParameter (i, snapshot[i]);
+        snapshot = stepSnapshots.read (step);
+    }
+
+    if (truncToInt (snapshot[seqStepSaved] + 0.5f) == step + 1)
+        for (int i = 0; i <= lastAppliedParameter; ++i)
+            setParameter (i, snapshot[(size_t) i]);
+
+    return true;
 }
 
 //============================================================================== step buttons
 void ZorvaluneAudioProcessor::sequencerStepBtnPushed (int step)
 {
-    if (step < 0 || step >= NUM_STEPS || blockParameterValues[seqMode] == 0.0f)
+    if (step < 0 || step >= NUM_STEPS || blockSeqMode.load() == 0.0f)
         return;
 
     // While the sequence is switched on a push only marks or unmarks the step.
@@ -203,7 +214,7 @@ void ZorvaluneAudioProcessor::recordTouchedParameter (int index)
 
     touchedParameters.fetch_or (std::uint64_t { 1 } << index);
 
-    if (blockParameterValues[seqMode] != 0.0f && ! (parameterValues[seqOn].load() > 0.5f))
+    if (blockSeqMode.load() != 0.0f && ! (parameterValues[seqOn].load() > 0.5f))
     {
         // The first change after arming marks every step as a target.
         int armed = 1;
@@ -218,7 +229,7 @@ void ZorvaluneAudioProcessor::recordTouchedParameter (int index)
 // a setParameter on another thread either sees the arming whole or not at all.
 void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 {
-    if (blockParameterValues[seqMode] == 0.0f || parameterValues[seqOn].load() > 0.5f)
+    if (blockSeqMode.load() == 0.0f || parameterValues[seqOn].load() > 0.5f)
     {
         stepRecordState = 0;
         return;
@@ -226,10 +237,13 @@ void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 
     const auto storeAll = [this] (int k)
     {
-        for (int i = 0; i <= lastAppliedParameter; ++i)
-            stepSnapshots[k][i] = parameterValues[(size_t) i].load();
+        stepSnapshots.store (k, [this, k] (auto& snapshot)
+        {
+            for (int i = 0; i <= lastAppliedParameter; ++i)
+                snapshot[(size_t) i] = parameterValues[(size_t) i].load();
 
-        stepSnapshots[k][seqStepSaved] = (float) (k + 1);
+            snapshot[seqStepSaved] = (float) (k + 1);
+        });
     };
 
     const auto clearMarks = [this]
@@ -283,9 +297,12 @@ void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 
         // Only the values a step applies are stored: its own bookkeeping
         // (46, 47) and the sequencer's settings are never overwritten.
-        for (int i = 0; i <= lastAppliedParameter; ++i)
-            if ((touched & (std::uint64_t { 1 } << i)) != 0)
-                stepSnapshots[k][i] = parameterValues[(size_t) i].load();
+        stepSnapshots.store (k, [this, touched] (auto& snapshot)
+        {
+            for (int i = 0; i <= lastAppliedParameter; ++i)
+                if ((touched & (std::uint64_t { 1 } << i)) != 0)
+                    snapshot[(size_t) i] = parameterValues[(size_t) i].load();
+        });
     }
 
     clearMarks();
@@ -297,6 +314,7 @@ void ZorvaluneAudioProcessor::handleAudioThreadRequest (audio_thread_requests::k
     switch (k)
     {
         case audio_thread_requests::stepChange:    sequencerStepTask(); break;
+        case audio_thread_requests::firstStep:     applyStepSnapshot (0); break;
         case audio_thread_requests::startWatchdog: startTimer (100); break;
         case audio_thread_requests::enableMidi:    enableMidiReceive(); break;
         case audio_thread_requests::numKinds:      break;

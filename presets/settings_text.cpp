@@ -17,9 +17,9 @@ namespace
         return "S" + juce::String (step) + "_" + parameterName;
     }
 
-    bool stepHoldsSnapshot (const float* snapshot, int step)
+    bool stepHoldsSnapshot (float stepNumber, int step)
     {
-        return (int) (snapshot[seqStepSaved] + 0.5f) == step;
+        return truncToInt (stepNumber + 0.5f) == step;
     }
 
     // Reads of a settings object that may be missing: every read then yields
@@ -104,10 +104,16 @@ void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
     }
 
     if (parameterValues[seqMode].load() * 10.0f != 0.0f)
+    {
         for (int k = 1; k <= NUM_STEPS; ++k)
-            if (stepHoldsSnapshot (stepSnapshots[k - 1], k))
+        {
+            const auto snapshot = stepSnapshots.read (k - 1);
+
+            if (stepHoldsSnapshot (snapshot[seqStepSaved], k))
                 for (int i = 0; i < NUM_PARAMETERS; ++i)
-                    state->setProperty (stepKey (k, getParameterName (i)), (double) stepSnapshots[k - 1][i]);
+                    state->setProperty (stepKey (k, getParameterName (i)), (double) snapshot[(size_t) i]);
+        }
+    }
 
     state->setProperty ("pluginResizedW", pluginResizedW.load());
     state->setProperty ("pluginResizedH", pluginResizedH.load());
@@ -175,18 +181,19 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
 
     for (int k = 1; k <= NUM_STEPS; ++k)
     {
-        auto* snapshot = stepSnapshots[k - 1];
-
         if (! in.has (stepKey (k, getParameterName (seqStepSaved))))
         {
-            snapshot[seqStepSaved] = 0.0f;
+            stepSnapshots[k - 1][seqStepSaved] = 0.0f;
             continue;
         }
 
-        for (int i = 0; i < NUM_PARAMETERS; ++i)
-            snapshot[i] = in.number (stepKey (k, getParameterName (i)), i, getParameterDefaultValue (i));
+        stepSnapshots.store (k - 1, [&] (auto& snapshot)
+        {
+            for (int i = 0; i < NUM_PARAMETERS; ++i)
+                snapshot[(size_t) i] = in.number (stepKey (k, getParameterName (i)), i, getParameterDefaultValue (i));
+        });
 
-        if (snapshot[param47] > 0.5f)
+        if (stepSnapshots[k - 1][param47] > 0.5f)
             stepStates[k - 1][0] = 2;
     }
 

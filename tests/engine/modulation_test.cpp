@@ -16,10 +16,10 @@ namespace
         void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
     };
 
-    int waveformOf (const ZorvaluneAudioProcessor& p, int slot, int channel)
+    // The waveform the slot's oscillators take at the next block.
+    int waveformOf (const ZorvaluneAudioProcessor& p, int slot)
     {
-        const auto& state = p.channelStates[(size_t) channel];
-        return slot == 1 ? state.lfo1.waveform : state.lfo2.waveform;
+        return (slot == 1 ? p.lfo1Waveform : p.lfo2Waveform).load();
     }
 }
 
@@ -43,8 +43,7 @@ TEST (ModulationSources, CodesZeroToFourChooseTheOscillatorWaveform)
             EXPECT_EQ (p.parameterValues[parameter].load(), (float) code / 100.0f);
             EXPECT_EQ (p.editorRefreshRequests.load(), refreshes + 1);   // whatever the counter holds
 
-            for (int c = 0; c < ZorvaluneAudioProcessor::MAX_CHANNELS; ++c)
-                ASSERT_EQ (waveformOf (p, slot, c), waveforms[code]) << "slot " << slot << " code " << code;
+            EXPECT_EQ (waveformOf (p, slot), waveforms[code]) << "slot " << slot << " code " << code;
         }
 
         // Other codes keep the waveform last set; codes outside the table are stored as they are.
@@ -52,11 +51,28 @@ TEST (ModulationSources, CodesZeroToFourChooseTheOscillatorWaveform)
         {
             select (code);
             EXPECT_EQ (source.load(), code);
-            EXPECT_EQ (waveformOf (p, slot, 23), 7);
+            EXPECT_EQ (waveformOf (p, slot), 7);
         }
 
         // The other slot's oscillators never move.
-        EXPECT_EQ (waveformOf (p, slot == 1 ? 2 : 1, 0), slot == 1 ? 2 : 0);
+        EXPECT_EQ (waveformOf (p, slot == 1 ? 2 : 1), slot == 1 ? 2 : 0);
+    }
+}
+
+TEST (ModulationSources, OscillatorsChangeShapeAtTheNextBlock)
+{
+    auto p = makeProcessor();
+    p->setMod2Source (4);
+
+    for (const auto& state : p->channelStates)
+        ASSERT_EQ (state.lfo2.waveform, LFO::sine);   // not while a block may run
+
+    block_steps::run (*p, 1, 64);
+
+    for (const auto& state : p->channelStates)
+    {
+        EXPECT_EQ (state.lfo2.waveform, LFO::random);
+        EXPECT_EQ (state.lfo1.waveform, LFO::sine);
     }
 }
 
@@ -66,7 +82,7 @@ TEST (ModulationSources, HostValuesSnapToTheirCode)
     p.setParameter (mod2Src, 0.0449f);
     EXPECT_EQ (p.mod2Source.load(), 4);
     EXPECT_EQ (p.parameterValues[mod2Src].load(), 0.04f);
-    EXPECT_EQ (p.channelStates[5].lfo2.waveform, 7);
+    EXPECT_EQ (p.lfo2Waveform.load(), 7);
 
     p.setParameter (mod1Dest, 0.0651f);
     EXPECT_EQ (p.mod1Destination.load(), 7);

@@ -156,8 +156,7 @@ TEST (ParameterEffects, ModulationCodesAndRates)
     EXPECT_EQ (p.mod1Source.load(), 3);
     EXPECT_EQ (p.parameterValues[26].load(), 0.03f);
 
-    for (auto& channel : p.channelStates)
-        EXPECT_EQ (channel.lfo1.waveform, 4);
+    EXPECT_EQ (p.lfo1Waveform.load(), 4);
 
     p.setParameter (31, 0.07f);
     EXPECT_EQ (p.mod2Destination.load(), 7);
@@ -184,7 +183,7 @@ TEST (ParameterEffects, StandaloneRefusesSideChainSources)
     p.setMod1Source (7);
     EXPECT_EQ (p.mod1Source.load(), 0);
     EXPECT_EQ (p.parameterValues[26].load(), 0.0f);
-    EXPECT_EQ (p.channelStates[0].lfo1.waveform, 0);
+    EXPECT_EQ (p.lfo1Waveform.load(), 0);
 }
 
 TEST (ParameterEffects, SequencerStepLength)
