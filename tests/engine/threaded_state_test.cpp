@@ -1,6 +1,7 @@
 #include "engine_test_support.h"
 #include "tests/message_pump.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -155,4 +156,46 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
         EXPECT_EQ (p->parameterValues[(size_t) i].load(), fresh.parameterValues[(size_t) i].load()) << i;
 
     p->setPlayHead (nullptr);
+}
+
+TEST (ThreadedHost, AStepStoredWholeIsReadWhole)
+{
+    // A writer fills a step with one value at a time; readers on other threads
+    // must never see two values in one copy.
+    step_snapshot_store<2, 48> steps;
+    std::atomic<bool> stop { false };
+    std::atomic<int> torn { 0 }, copies { 0 };
+
+    std::thread writer ([&]
+    {
+        for (int round = 1; ! stop.load(); ++round)
+            steps.store (1, [round] (auto& values) { values.fill ((float) round); });
+    });
+
+    const auto readWhole = [&] (bool mayWait)
+    {
+        for (int i = 0; i < 20000; ++i)
+        {
+            step_snapshot_store<2, 48>::values v;
+
+            if (mayWait)
+                v = steps.read (1);
+            else if (! steps.tryRead (1, v))
+                continue;
+
+            ++copies;
+
+            if (std::count (v.begin(), v.end(), v[0]) != (long) v.size())
+                ++torn;
+        }
+    };
+
+    std::thread reader ([&] { readWhole (false); });
+    readWhole (true);
+    reader.join();
+    stop = true;
+    writer.join();
+
+    EXPECT_GT (copies.load(), 20000);
+    EXPECT_EQ (torn.load(), 0);
 }
