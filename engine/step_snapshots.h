@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <thread>
 
@@ -11,11 +12,11 @@
 // manner of the coefficient hand-off: writers take turns and keep the step's
 // sequence counter odd while they store, and a reader that sees the counter
 // move retries, a few times at most.
-template <int numSteps, int numValues>
+template <std::size_t numSteps, std::size_t numValues>
 class step_snapshot_store
 {
 public:
-    using values = std::array<float, (size_t) numValues>;
+    using values = std::array<float, numValues>;
 
     // One value at a time, each stored and loaded atomically: for a single
     // value (a step's mark) or for a thread that is alone with the steps.
@@ -32,8 +33,8 @@ public:
 
         values v;
 
-        for (int i = 0; i < numValues; ++i)
-            v[(size_t) i] = elements[step][i].load (std::memory_order_relaxed);
+        for (std::size_t i = 0; i < numValues; ++i)
+            v[i] = elements[step][i].load (std::memory_order_relaxed);
 
         edit (v);
 
@@ -42,8 +43,8 @@ public:
         sequence.store (s + 1, std::memory_order_relaxed);
         std::atomic_thread_fence (std::memory_order_release);
 
-        for (int i = 0; i < numValues; ++i)
-            elements[step][i].store (v[(size_t) i], std::memory_order_relaxed);
+        for (std::size_t i = 0; i < numValues; ++i)
+            elements[step][i].store (v[i], std::memory_order_relaxed);
 
         sequence.store (s + 2, std::memory_order_release);
         writerBusy.store (false, std::memory_order_release);
@@ -62,8 +63,8 @@ public:
             if ((before & 1u) != 0)
                 continue;
 
-            for (int i = 0; i < numValues; ++i)
-                out[(size_t) i] = elements[step][i].load (std::memory_order_relaxed);
+            for (std::size_t i = 0; i < numValues; ++i)
+                out[i] = elements[step][i].load (std::memory_order_relaxed);
 
             std::atomic_thread_fence (std::memory_order_acquire);
 

@@ -1,5 +1,6 @@
 #include "engine_test_support.h"
 #include "tests/message_pump.h"
+#include "engine/step_snapshots.h"
 
 #include <algorithm>
 #include <atomic>
