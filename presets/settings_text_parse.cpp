@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <string>
 
 namespace
 {
@@ -370,7 +369,24 @@ juce::var settings_text::parse (const juce::String& text)
     if (text.getNumBytesAsUTF8() > maxTextBytes)
         return {};
 
-    return json_reader (text.getCharPointer()).settingsObject();
+    // The framework keeps broken UTF-8 as it came, and stepping over a broken
+    // character may step past the end; the reader gets each character as the
+    // framework's decoder reads it, written out whole. A character that
+    // decodes to zero ends the text.
+    juce::MemoryOutputStream wellFormed (text.getNumBytesAsUTF8() + 1);
+
+    for (auto at = text.getCharPointer(); ! at.isEmpty();)
+    {
+        const auto c = at.getAndAdvance();
+
+        if (c == 0)
+            break;
+
+        wellFormed.appendUTF8Char (c);
+    }
+
+    const auto readable = wellFormed.toUTF8();
+    return json_reader (readable.getCharPointer()).settingsObject();
 }
 
 juce::var settings_text::parse (const void* data, std::size_t numBytes)
@@ -382,13 +398,7 @@ juce::var settings_text::parse (const void* data, std::size_t numBytes)
     const auto* end = bytes + std::min (numBytes, maxTextBytes + 1);
     const auto length = (std::size_t) (std::find (bytes, end, '\0') - bytes);
 
-    if (length > maxTextBytes)
-        return {};
-
-    // The framework's decoder may look one byte past a character cut short at
-    // the end; our copy ends in a zero byte there, which stops it.
-    const std::string copy (bytes, length);
-    return parse (juce::String::fromUTF8 (copy.c_str(), (int) length));
+    return length > maxTextBytes ? juce::var() : parse (juce::String::fromUTF8 (bytes, (int) length));
 }
 
 std::optional<double> settings_text::finiteNumber (const juce::var& value)

@@ -438,6 +438,15 @@ TEST (SettingsTextHostile, ValuesThatAreNoFiniteNumberReadAsTheDefault)
     EXPECT_EQ (p.getParameter (dryWet), 0.0f);    // vanishingly small is finite
     EXPECT_EQ (p.getParameter (inGain), 0.25f);
 
+    // Broken UTF-8 at the very end (a character cut short that decodes to a
+    // tab) reads as far as it goes.
+    const char broken[] = "{\"Dry Wet\": 0.5}\xe0\x89";
+    p.setStateInformation (broken, (int) sizeof (broken) - 1);
+    EXPECT_EQ (p.getParameter (dryWet), 0.5f);
+    const char brokenInside[] = "{\"Dry Wet\": 0.25 \xe0\x89";
+    p.setStateInformation (brokenInside, (int) sizeof (brokenInside) - 1);
+    EXPECT_EQ (p.getParameter (dryWet), 1.0f);
+
     // Cut short right after a sign, inside an escape or a string: no text.
     for (const char* text : { "{\"Dry Wet\": 0.5, \"In Gain\": -", "{\"Dry Wet\": 0.5, \"a\": \"\\u12", "{\"Dry Wet\": 0.5, \"a\": \"\\" })
     {
