@@ -38,13 +38,14 @@ public:
 
         edit (v);
 
+        // Each value is released after the odd count, so a reader that takes a
+        // new value also sees the count move (no fences: the sanitizer follows these).
         auto& sequence = sequences[step];
         const auto s = sequence.load (std::memory_order_relaxed);
         sequence.store (s + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence (std::memory_order_release);
 
         for (std::size_t i = 0; i < numValues; ++i)
-            elements[step][i].store (v[i], std::memory_order_relaxed);
+            elements[step][i].store (v[i], std::memory_order_release);
 
         sequence.store (s + 2, std::memory_order_release);
         writerBusy.store (false, std::memory_order_release);
@@ -64,9 +65,7 @@ public:
                 continue;
 
             for (std::size_t i = 0; i < numValues; ++i)
-                out[i] = elements[step][i].load (std::memory_order_relaxed);
-
-            std::atomic_thread_fence (std::memory_order_acquire);
+                out[i] = elements[step][i].load (std::memory_order_acquire);
 
             if (sequence.load (std::memory_order_relaxed) == before)
                 return true;
