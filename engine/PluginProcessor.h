@@ -225,12 +225,6 @@ public:
             audioThreadRequests.post (k);
     }
 
-    static bool isMessageThread() noexcept
-    {
-        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-        return messageManager != nullptr && messageManager->isThisTheMessageThread();
-    }
-
     //============================================================================== fields
     float sampleRate = 48000.0f;
     int blockSize = 1024;

@@ -33,7 +33,7 @@ namespace
 
 // A sanitizer build brings its own malloc; there this program counts nothing
 // and the allocation checks are skipped.
-#if defined (__SANITIZE_ADDRESS__)
+#if defined (__SANITIZE_ADDRESS__) || defined (__SANITIZE_THREAD__)
 constexpr bool countsAllocations = false;
 #else
 constexpr bool countsAllocations = true;
