@@ -47,19 +47,12 @@ namespace
     };
 
     //============================================================================== labels
-    constexpr auto centred = juce::Justification::centred;
-    constexpr auto centredLeft = juce::Justification::centredLeft;
-    constexpr auto centredRight = juce::Justification::centredRight;
+    using page_children::Caption;
+    using page_children::centred;
+    using page_children::centredLeft;
+    using page_children::centredRight;
 
-    struct Caption
-    {
-        Member<juce::Label> label;
-        const char* text;
-        float fontHeight;
-        juce::Justification::Flags justification;
-    };
-
-    const Caption captions[] = {
+    const Caption<ControlPanel> captions[] = {
         { &P::filterTitleLabel,  "FILTER",        17.0f, centred },
         { &P::tapeTitleLabel,    "TAPE",          17.0f, centred },
         { &P::noiseTitleLabel,   "NOISE",         17.0f, centred },
@@ -206,22 +199,12 @@ namespace
         { &P::side1Led,     BlinkingLed::ledAmber, 0,   true },
         { &P::side2Led,     BlinkingLed::ledCyan,  0,   true },
     };
-
-    template <typename Row, size_t N, typename T>
-    const Row* rowFor (const ControlPanel& panel, const Row (&rows)[N], T Row::* member, const juce::Component& c)
-    {
-        for (auto& row : rows)
-            if ((panel.*(row.*member)).get() == &c)
-                return &row;
-
-        return nullptr;
-    }
 }
 
 //============================================================================== settings by kind
 void configure (ControlPanel& panel, juce::Slider& slider)
 {
-    const auto* knob = rowFor (panel, knobs, &Knob::slider, slider);
+    const auto* knob = page_children::rowFor (panel, knobs, &Knob::slider, slider);
     jassert (knob != nullptr);
 
     slider.setName (knob->name);
@@ -236,21 +219,12 @@ void configure (ControlPanel& panel, juce::Slider& slider)
 
 void configure (ControlPanel& panel, juce::Label& label)
 {
-    const auto* caption = rowFor (panel, captions, &Caption::label, label);
-    jassert (caption != nullptr);
-
-    label.setName ("new label");
-    label.setText (TRANS (caption->text), juce::dontSendNotification);
-    label.setFont (LabelFonts::regular (caption->fontHeight));
-    label.setJustificationType (caption->justification);
-    label.setEditable (false, false, false);
-    label.setColour (juce::TextEditor::textColourId, juce::Colours::black);
-    label.setColour (juce::TextEditor::backgroundColourId, juce::Colour (0x00000000));
+    page_children::setUpCaption (panel, captions, label);
 }
 
 void configure (ControlPanel& panel, juce::TextButton& button)
 {
-    const auto* row = rowFor (panel, textButtons, &ButtonRow<juce::TextButton>::button, button);
+    const auto* row = page_children::rowFor (panel, textButtons, &ButtonRow<juce::TextButton>::button, button);
     jassert (row != nullptr);
 
     button.setName (row->name);
@@ -262,7 +236,7 @@ void configure (ControlPanel& panel, juce::TextButton& button)
 
 void configure (ControlPanel& panel, juce::ImageButton& button)
 {
-    const auto* row = rowFor (panel, imageButtons, &ButtonRow<juce::ImageButton>::button, button);
+    const auto* row = page_children::rowFor (panel, imageButtons, &ButtonRow<juce::ImageButton>::button, button);
     jassert (row != nullptr);
 
     button.setName (row->name);
@@ -284,7 +258,7 @@ void configure (ControlPanel& panel, juce::ToggleButton& toggle)
 
 void configure (ControlPanel& panel, ComboBox_IgnoreKeys& comboBox)
 {
-    const auto* combo = rowFor (panel, combos, &Combo::combo, comboBox);
+    const auto* combo = page_children::rowFor (panel, combos, &Combo::combo, comboBox);
     jassert (combo != nullptr);
 
     comboBox.setName (combo->name);

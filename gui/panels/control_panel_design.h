@@ -5,8 +5,7 @@
 // child gets. Shared by the panel's own code (construction, layout, bindings).
 
 #include "ControlPanel.h"
-
-#include <type_traits>
+#include "page_children.h"
 
 namespace control_panel_design
 {
@@ -16,16 +15,8 @@ namespace control_panel_design
     template <typename T>
     using Member = std::unique_ptr<T> ControlPanel::*;
 
-    //============================================================================== children
-    // One child of the panel: how to build it, reach it and release it, and its
-    // bounds as fractions of the panel's width (x, w) and height (y, h).
-    struct Child
-    {
-        void (*create) (ControlPanel&);
-        juce::Component* (*get) (const ControlPanel&);
-        void (*release) (ControlPanel&);
-        float x, y, w, h;
-    };
+    using Child = page_children::Child<ControlPanel>;
+    using page_children::getChild;
 
     // The settings every kind of child gets when it is created (see
     // control_panel_construction.cpp).
@@ -38,26 +29,16 @@ namespace control_panel_design
     void configure (ControlPanel&, BlinkingLed&);
     void configure (ControlPanel&, TextEditPanel&);
 
-    template <auto member>
-    void createChild (ControlPanel& panel)
+    struct Design
     {
-        auto& slot = panel.*member;
-        using T = typename std::decay_t<decltype (slot)>::element_type;
-        slot = std::make_unique<T>();
-        panel.addAndMakeVisible (*slot);
-        configure (panel, *slot);
-    }
-
-    template <auto member>
-    juce::Component* getChild (const ControlPanel& panel)   { return (panel.*member).get(); }
-
-    template <auto member>
-    void releaseChild (ControlPanel& panel)                  { (panel.*member).reset(); }
+        template <typename T>
+        static void configure (ControlPanel& panel, T& c)   { control_panel_design::configure (panel, c); }
+    };
 
     template <auto member>
     constexpr Child child (float x, float y, float w, float h)
     {
-        return { &createChild<member>, &getChild<member>, &releaseChild<member>, x, y, w, h };
+        return page_children::child<Design, member> (x, y, w, h);
     }
 
     using P = ControlPanel;

@@ -53,9 +53,7 @@ void ControlPanel::resized()
     const float sx = (float) W / designWidth;
     const float sy = (float) H / designHeight;
 
-    for (auto& c : control_panel_design::children)
-        c.get (*this)->setBounds (proportionOfWidth (c.x), proportionOfHeight (c.y),
-                                  proportionOfWidth (c.w), proportionOfHeight (c.h));
+    page_children::layOut (*this, control_panel_design::children);
 
     // Fonts shrink with the panel but never grow past their design heights.
     const bool atLeastDesignSize = W >= (int) designWidth && H >= (int) designHeight;

@@ -11,6 +11,8 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/help_document.h
     ${CMAKE_CURRENT_LIST_DIR}/help_document.cpp
     ${CMAKE_CURRENT_LIST_DIR}/preset_menu.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/page_children.h
+    ${CMAKE_CURRENT_LIST_DIR}/page_children.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.h
     ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.h
