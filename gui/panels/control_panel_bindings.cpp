@@ -1,5 +1,6 @@
 #include "control_panel_bindings.h"
 
+#include "advanced_panel_design.h"
 #include "edit_protocol.h"
 #include "help_document.h"
 #include "../../platform/document_opener.h"
@@ -292,20 +293,6 @@ namespace
         { &P::lfo2SyncCombo, syncChosen<2> },
         { &P::barsCombo,     barsChosen },
     };
-
-    // The host's lookup also knows the advanced page's knobs.
-    const std::pair<std::unique_ptr<juce::Slider> AdvancedPanel1::*, int> advancedKnobParameters[] = {
-        { &AdvancedPanel1::noiseThresholdSlider, noiseThreshold },
-        { &AdvancedPanel1::noiseMinSlider,       noiseMinAmount },
-        { &AdvancedPanel1::noiseRatioSlider,     noiseRatio },
-        { &AdvancedPanel1::lfoSlewRateSlider,    slewRate },
-        { &AdvancedPanel1::filterQSlider,        noiseFilterQ },
-        { &AdvancedPanel1::clipLpFilterSlider,   pitchLowPassFreq },
-        { &AdvancedPanel1::noiseRmsSlider,       rmsTime },
-        { &AdvancedPanel1::noiseReleaseSlider,   noiseRelease },
-        { &AdvancedPanel1::inputGainSlider,      inGain },
-        { &AdvancedPanel1::outputGainSlider,     outGain },
-    };
 }
 
 //============================================================================== listener callbacks
@@ -371,9 +358,6 @@ int ControlPanel::getControlParameterIndex (juce::Component& control)
     if (advancedPanel == nullptr)
         return -1;
 
-    for (auto& [slider, index] : advancedKnobParameters)
-        if (((*advancedPanel).*slider).get() == &control)
-            return index;
-
-    return -1;
+    const auto* knob = advanced_panel_design::knobFor (*advancedPanel, &control);
+    return knob != nullptr ? knob->parameter : -1;
 }

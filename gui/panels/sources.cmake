@@ -14,6 +14,12 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/page_children.h
     ${CMAKE_CURRENT_LIST_DIR}/page_children.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.h
-    ${CMAKE_CURRENT_LIST_DIR}/AdvancedPanel1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/advanced_panel_design.h
+    ${CMAKE_CURRENT_LIST_DIR}/advanced_panel_frame.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/advanced_panel_knobs.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/advanced_panel_selectors.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/advanced_panel_refresh.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.h
     ${CMAKE_CURRENT_LIST_DIR}/WeightPanel.cpp)
+
+include(${CMAKE_CURRENT_LIST_DIR}/build_info.cmake)

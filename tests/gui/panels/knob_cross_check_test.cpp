@@ -19,6 +19,15 @@ namespace
     class KnobCrossCheck : public testing::Test
     {
     protected:
+        // The knobs of the main page, then those of the advanced page.
+        std::vector<juce::Slider*> everyKnob()
+        {
+            auto knobs = knobsOf (panel);
+            const auto advanced = knobsOf (*panel.advancedPanel);
+            knobs.insert (knobs.end(), advanced.begin(), advanced.end());
+            return knobs;
+        }
+
         ZorvaluneAudioProcessor processor;
         ControlPanel panel { processor };
         HostRecorder host { processor };
@@ -29,7 +38,7 @@ TEST_F (KnobCrossCheck, EveryKnobWritesWhatItReportsInThatParametersUnitsAndShow
 {
     std::set<int> reported;
 
-    for (auto* knob : knobsOf (panel))
+    for (auto* knob : everyKnob())
     {
         const int index = panel.getControlParameterIndex (*knob);
         SCOPED_TRACE (index);
@@ -48,7 +57,7 @@ TEST_F (KnobCrossCheck, EveryKnobWritesWhatItReportsInThatParametersUnitsAndShow
         EXPECT_NEAR (knob->getValue(), shown, tolerance);
     }
 
-    EXPECT_EQ (reported.size(), 16u);
+    EXPECT_EQ (reported.size(), 26u);
 }
 
 TEST_F (KnobCrossCheck, EveryKnobSpansItsParametersUnitsUnlessNarrowedOnPurpose)
@@ -59,7 +68,7 @@ TEST_F (KnobCrossCheck, EveryKnobSpansItsParametersUnitsUnlessNarrowedOnPurpose)
     // These two offer the musically useful part of their parameter.
     const std::set<juce::Slider*> narrowed { panel.tapeRotationSlider.get(), panel.srReducSlider.get() };
 
-    for (auto* knob : knobsOf (panel))
+    for (auto* knob : everyKnob())
     {
         const int index = panel.getControlParameterIndex (*knob);
         const auto units = unitsOf (index);

@@ -107,4 +107,32 @@ namespace panel_tests
     {
         return juce::File (ZORVALUNE_SNAPSHOT_DIR);
     }
+
+    // Writes `image` as build/snapshots/<name>.png for people to look at.
+    inline bool writeSnapshot (const juce::Image& image, const juce::String& name)
+    {
+        const auto folder = snapshotFolder();
+
+        if (! folder.createDirectory())
+            return false;
+
+        const auto file = folder.getChildFile (name + ".png");
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        return out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+    }
+
+    // Pixels in `area` brighter than `threshold`: captions and knob values draw
+    // light on the dark pages.
+    inline int lightPixels (const juce::Image& image, juce::Rectangle<int> area, float threshold)
+    {
+        int light = 0;
+        area = area.getIntersection (image.getBounds());
+
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                light += image.getPixelAt (x, y).getBrightness() > threshold ? 1 : 0;
+
+        return light;
+    }
 }
