@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The standalone program on a virtual X display, used with real X events: a
-# knob dragged and a section switch clicked must change what the panel shows
-# and show so again after the program is closed and started anew (so they
-# reached the plug-in's state), and "?" must hand the help document that the
-# build placed beside the program to the desktop.
+# knob dragged and a section switch clicked, on the main and the advanced
+# page, must change what the page shows and show so again after the program is
+# closed and started anew (so they reached the plug-in's state or the
+# program's preferences), and "?" must hand the help document that the build
+# placed beside the program to the desktop.
 set -euo pipefail
 
 standalone="$1"     # the built Zorvalune program
@@ -59,6 +60,10 @@ launch() {
 modulation1=(563 184 75 77)
 tapeSwitch=(171 100 48 48)
 tapeDepth=(159 184 74 77)
+# On the advanced page, which the panel shows at (45, 100) as 700 x 485.
+ccEnable=(633 504 28 28)
+inputGain=(289 460 78 88)
+advancedButton=(657 42)
 
 # save NAME X Y W H, and how many pixels differ from what NAME saved.
 save() { local name=$1; shift; "$probe" save $((ox + $1)) $((oy + $2)) "$3" "$4" "$work/$name"; }
@@ -101,6 +106,20 @@ document=$(head -n1 "$work/opened")
 [[ "$document" == */share/Zorvalune/ZorvaluneHelp.pdf ]] || fail "opened $document"
 head -c 5 "$document" | grep -q '%PDF-' || fail "$document is not a PDF"
 
+# ADVANCED shows the advanced page: CC Enable switched on (a preference of
+# the program) and INPUT GAIN dragged (a parameter of the plug-in).
+xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
+until_ok 10 changed switch "${tapeSwitch[@]}" || fail "ADVANCED showed no page over the panel"
+settle cc "${ccEnable[@]}"
+settle gain "${inputGain[@]}"
+xdotool mousemove $((ox + 647)) $((oy + 518)) click 1 mousemove 0 0
+until_ok 10 changed cc "${ccEnable[@]}" || fail "CC Enable did not switch"
+xdotool mousemove $((ox + 328)) $((oy + 500)) mousedown 1 \
+        mousemove $((ox + 330)) $((oy + 480)) mousemove $((ox + 332)) $((oy + 450)) mouseup 1 mousemove 0 0
+until_ok 10 changed gain "${inputGain[@]}" || fail "INPUT GAIN did not move"
+settle cc "${ccEnable[@]}"
+settle gain "${inputGain[@]}"
+
 # Closed as a window manager closes it, the program keeps its state; started
 # again, it shows the knob and the switch as they were left.
 # (Asked again should a request get lost: a window that vanishes while xdotool
@@ -117,5 +136,8 @@ unset 'pids[-1]'
 launch
 until_ok 10 same knob "${modulation1[@]}" || fail "the knob's new value was not kept"
 until_ok 10 same switch "${tapeSwitch[@]}" || fail "the switch's new state was not kept"
+xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
+until_ok 10 same gain "${inputGain[@]}" || fail "INPUT GAIN's new value was not kept"
+until_ok 10 same cc "${ccEnable[@]}" || fail "CC Enable was not kept in the preferences"
 
-echo "standalone under Xvfb: knob dragged, switch clicked, help opened, both kept over a restart"
+echo "standalone under Xvfb: knobs dragged and switches clicked on both pages, help opened, all kept over a restart"
