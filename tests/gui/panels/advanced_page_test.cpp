@@ -4,6 +4,7 @@
 #include "presets/factory_presets.h"
 #include "tests/platform/fake_midi_services.h"
 #include "tests/wrapper_type.h"
+#include "zorvalune_build_info.h"
 
 #include <ctime>
 #include <thread>
@@ -90,7 +91,7 @@ TEST_F (AdvancedPage, ChildrenFollowThePageSizeButLabelsNeverGrowPastTheirDesign
 TEST_F (AdvancedPage, VersionTextNamesTheProjectVersionAndTheDateOfTheSources)
 {
     // The moment the build dated the sources with, formatted here on our own.
-    const std::time_t built = ZORVALUNE_BUILD_EPOCH;
+    const std::time_t built = (std::time_t) build_info::epoch;
     const std::tm utc = *std::gmtime (&built);
     char month[8], clock[16];
     std::strftime (month, sizeof (month), "%b", &utc);

@@ -9,6 +9,4 @@ target_sources(zorvalune_unit_tests PRIVATE
 
 # Pictures of the whole editor land here, for people to look at.
 target_compile_definitions(zorvalune_unit_tests PRIVATE
-    ZORVALUNE_SNAPSHOT_DIR="${CMAKE_BINARY_DIR}/snapshots"
-    # The moment the build dated the sources with (gui/panels/build_info.cmake).
-    ZORVALUNE_BUILD_EPOCH=${ZORVALUNE_BUILD_EPOCH})
+    ZORVALUNE_SNAPSHOT_DIR="${CMAKE_BINARY_DIR}/snapshots")
