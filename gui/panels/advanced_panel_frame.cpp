@@ -178,8 +178,11 @@ AdvancedPanel1::AdvancedPanel1 (ZorvaluneAudioProcessor& p)
         c.create (*this);
 
     const bool standalone = processor.wrapperType == juce::AudioProcessor::wrapperType_Standalone;
-    fillSourceList (*mod1SourceCombo, standalone, true);
-    fillSourceList (*mod2SourceCombo, standalone, false);
+    for (int slot : { 1, 2 })
+    {
+        const auto s = sourceSlot (*this, slot);
+        fillSourceList (s.sourceCombo, standalone, s.canSend);
+    }
 
     // The slot numbers are not translated.
     for (int n = 1; n <= ZorvaluneAudioProcessor::NUM_SIDE_CHAIN_SLOTS; ++n)
