@@ -17,6 +17,7 @@
 #include "coefficient_handoff.h"
 #include "filter_coefficients.h"
 #include "parameter_table.h"
+#include "shared_text.h"
 #include "side_chain_store.h"
 #include "step_snapshots.h"
 
@@ -291,7 +292,8 @@ public:
 
     // Presets.
     std::atomic<int> currentProgram { -1 };
-    juce::String currentUserPreset;
+    // Written on the message thread; a host may save state on another.
+    shared_text currentUserPreset;
     int currentUserPresetIndex = -1;
     std::set<juce::String> userPresetNames;
     std::atomic<int> presetModified { 0 };

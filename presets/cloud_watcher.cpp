@@ -152,7 +152,7 @@ void iCloudPathCallback (void* caller, std::string path)
 void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
 {
     auto& processor = *static_cast<ZorvaluneAudioProcessor*> (caller);
-    const auto remembered = processor.currentUserPreset;
+    const juce::String remembered = processor.currentUserPreset;
     auto& names = processor.userPresetNames;
 
     // Local presets stay; the cloud's part is replaced whole.

@@ -91,7 +91,7 @@ void ZorvaluneAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
     state->setProperty ("side_chan_mod1", side_chan_mod1.load() + 1);
     state->setProperty ("side_chan_mod2", side_chan_mod2.load() + 1);
-    state->setProperty ("currentUserPreset", currentUserPreset);
+    state->setProperty ("currentUserPreset", currentUserPreset.get());
 
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         state->setProperty (getParameterName (i), (double) parameterValues[(size_t) i].load());
@@ -171,8 +171,8 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
         if (named)
             p.currentUserPreset = name;
 
-        if (p.currentUserPreset.isNotEmpty())
-            if (const int index = p.getUserPresetIndx (p.currentUserPreset); index >= 0)
+        if (const juce::String current = p.currentUserPreset; current.isNotEmpty())
+            if (const int index = p.getUserPresetIndx (current); index >= 0)
                 p.currentUserPresetIndex = index;
     });
 

@@ -105,11 +105,14 @@ bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
     const bool isNew = userPresetNames.count (name) == 0;
     juce::MemoryBlock text;
 
-    {
-        // A new preset's file carries its own name.
-        const juce::ScopedValueSetter<juce::String> naming (currentUserPreset, isNew ? name : currentUserPreset);
-        getStateInformation (text);
-    }
+    // A new preset's file carries its own name.
+    const juce::String previous = currentUserPreset;
+
+    if (isNew)
+        currentUserPreset = name;
+
+    getStateInformation (text);
+    currentUserPreset = previous;
 
     if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file"))
         return false;
@@ -146,7 +149,7 @@ bool ZorvaluneAudioProcessor::removeUserPreset (const juce::String& name)
 
     if (name == currentUserPreset)
     {
-        currentUserPreset = {};
+        currentUserPreset = juce::String();
         currentUserPresetIndex = -1;
         presetModified = 0;
     }
@@ -167,7 +170,7 @@ bool ZorvaluneAudioProcessor::saveDefaultSettings()
         return false;
 
     currentUserPresetIndex = -1;
-    currentUserPreset = {};
+    currentUserPreset = juce::String();
     return true;
 }
 
@@ -189,7 +192,7 @@ void ZorvaluneAudioProcessor::readDefaultSettings()
 
     setStateInformation (data.getData(), (int) data.getSize());
     currentUserPresetIndex = -1;
-    currentUserPreset = {};
+    currentUserPreset = juce::String();
 }
 
 // The copies are written from the current settings with the factory values in

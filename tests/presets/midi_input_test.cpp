@@ -114,9 +114,9 @@ TEST (MidiInput, ProgramChangesPickAUserPresetByPositionOrByNameTag)
     p.getUserPresetNames (1);
     const auto programChange = [&] (int program)
     {
-        p.currentUserPreset = {};
+        p.currentUserPreset = juce::String();
         rig.send ({ { 0xC0, (std::uint8_t) program } });
-        return p.currentUserPreset;
+        return p.currentUserPreset.get();
     };
 
     p.midi_progr_change_mode = 1;   // by position, in sorted order: Zeta comes first

@@ -164,7 +164,7 @@ TEST (SettingsTextParameters, RoundTripGivesIdenticalBytes)
     load (b, first);
 
     EXPECT_EQ (textOf (b), first);
-    EXPECT_EQ (b.currentUserPreset, a.currentUserPreset);
+    EXPECT_EQ (b.currentUserPreset, a.currentUserPreset.get());
 }
 
 TEST (SettingsTextParameters, UnparsableOrNonObjectTextAppliesDefaults)
