@@ -80,7 +80,8 @@ void TextEditPanel::resized()
     textEditor->setBounds (at (0.0457f, w), at (0.16f, h), at (0.8914f, w), at (0.32f, h));
     okButton->setBounds (at (0.8f, w), at (0.64f, h), 40, 24);
     cancelButton->setBounds (at (0.5257f, w), at (0.64f, h), 72, 24);
-    iCloudStatusLabel->setBounds (at (0.0457f, w), at (0.7f, h), at (0.3657f, w), at (0.16f, h));
+    // Two lines left of Cancel: room for why a name was refused.
+    iCloudStatusLabel->setBounds (at (0.0457f, w), at (0.62f, h), at (0.4629f, w), at (0.36f, h));
 
     // Fonts shrink with the panel but never grow above their design heights.
     const bool atLeastDesignSize = getWidth() >= designWidth && getHeight() >= designHeight;

@@ -12,6 +12,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 // The editor's main page, designed at 800 x 600 and laid out in proportion at
 // any size. It owns every main control, the preset name entry, and the
@@ -79,6 +80,11 @@ public:
 
     int lfo1LedCountdown = 0, lfo2LedCountdown = 0, tapeLedCountdown = 0;
     int lfo1X10 = 0, lfo2X10 = 0;
+
+    // The user presets as the menu lists them (item id - 6) and the one it
+    // shows as current: a pick acts on what the user saw.
+    std::vector<juce::String> presetMenuNames;
+    juce::String presetMenuCurrent;
 
     // Waveforms of modulation sources 0..3: sine, square, falling saw, rising saw.
     std::array<juce::Image, 4> modSourceImages;

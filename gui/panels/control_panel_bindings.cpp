@@ -204,7 +204,7 @@ namespace
         void (*clicked) (ControlPanel&, bool toggleState);
     };
 
-    // The weight button does nothing; the preset code handles its own combo.
+    // The weight button does nothing.
     const ButtonBinding buttonBindings[] = {
         { getChild<&P::advancedButton>,   advancedClicked },
         { getChild<&P::logoButton>,       logoClicked },
@@ -292,6 +292,7 @@ namespace
         { &P::lfo1SyncCombo, syncChosen<1> },
         { &P::lfo2SyncCombo, syncChosen<2> },
         { &P::barsCombo,     barsChosen },
+        { &P::presetsCombo,  presetChosen },
     };
 }
 
@@ -341,11 +342,6 @@ void ControlPanel::comboBoxChanged (juce::ComboBox* combo)
             binding.chosen (*this, combo->getSelectedId());
             return;
         }
-}
-
-void ControlPanel::presetNameEntered (TextEditPanel*, int, juce::String)
-{
-    textEditPanel->setVisible (false);
 }
 
 //============================================================================== host lookup

@@ -104,4 +104,7 @@ namespace control_panel_bindings
 
     // DRY-WET's double-click always jumps to the other end.
     void armDryWetDoubleClick (juce::Slider& dryWet);
+
+    // Carries out what the user picked in the preset menu (item `id`).
+    void presetChosen (ControlPanel&, int id);
 }

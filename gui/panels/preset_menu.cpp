@@ -1,4 +1,5 @@
 #include "ControlPanel.h"
+#include "control_panel_bindings.h"
 
 #include "../../presets/factory_presets.h"
 
@@ -7,36 +8,86 @@ namespace
     // Command ids; user presets follow from firstPresetId in the names' order.
     enum { addPresetId = 1, savePresetId = 2, saveAsDefaultId = 3, removePresetId = 4, copyFactoryId = 5, firstPresetId = 6 };
 
-    bool factoryCopiesMissing (const std::set<juce::String>& names)
+    // What one rebuild of the menu reads from the processor.
+    struct MenuState
+    {
+        int index;                              // the current user preset's position; -1 for none
+        bool modified;
+        const std::set<juce::String>& names;
+    };
+
+    bool factoryCopiesMissing (const MenuState& s)
     {
         for (const auto& preset : sPresets.list)
-            if (preset.name != "default" && names.count ("factory:" + juce::String (preset.name)) == 0)
+            if (preset.name != "default" && s.names.count ("factory:" + juce::String (preset.name)) == 0)
                 return true;
 
         return false;
     }
+
+    bool always (const MenuState&)                { return true; }
+    bool presetIsCurrent (const MenuState& s)     { return s.index >= 0; }
+    bool currentIsModified (const MenuState& s)   { return s.index >= 0 && s.modified; }
+
+    void copyFactory (ControlPanel& p)            { p.processor.copyFactoryPresets(); }
+    void saveAsDefault (ControlPanel& p)          { p.processor.saveDefaultSettings(); }
+
+    void saveCurrent (ControlPanel& p)
+    {
+        if (const juce::String name = p.processor.currentUserPreset; name.isNotEmpty())
+            p.processor.writeUserPreset (name);
+    }
+
+    // The preset the menu showed as current: its position may have moved since.
+    void removeShown (ControlPanel& p)
+    {
+        if (p.presetMenuCurrent.isNotEmpty())
+            p.processor.removeUserPreset (p.presetMenuCurrent);
+    }
+
+    // The name field starts from the current preset's item text, as shown.
+    void askForName (ControlPanel& p)
+    {
+        auto& entry = *p.textEditPanel;
+        auto& combo = *p.presetsCombo;
+
+        if (const int index = p.processor.currentUserPresetIndex; index >= 0)
+            entry.textEditor->setText (combo.getItemText (combo.indexOfItemId (index + firstPresetId)) + "+", true);
+
+        entry.iCloudStatusLabel->setText (p.processor.cloudFolderInUse() ? "iCloud enabled" : "iCloud disabled",
+                                          juce::dontSendNotification);
+        entry.setVisible (true);
+    }
+
+    struct Command
+    {
+        int id;
+        const char* text;
+        bool (*offered) (const MenuState&);
+        void (*run) (ControlPanel&);
+        bool rebuildsMenu;      // the name entry rebuilds it when it answers
+    };
+
+    // In menu order.
+    const Command commands[] = {
+        { copyFactoryId,   "Copy factory presets", factoryCopiesMissing, copyFactory,   true },
+        { addPresetId,     "Add preset",           always,               askForName,    false },
+        { savePresetId,    "Save preset",          currentIsModified,    saveCurrent,   true },
+        { saveAsDefaultId, "Save as Default",      always,               saveAsDefault, true },
+        { removePresetId,  "Remove preset",        presetIsCurrent,      removeShown,   true },
+    };
 }
 
 void ControlPanel::updateUserPresets()
 {
-    const int index = processor.currentUserPresetIndex;
-    const bool modified = processor.presetModified.load() != 0;
     const auto names = processor.userPresetNames;
+    const MenuState state { processor.currentUserPresetIndex, processor.presetModified.load() != 0, names };
 
     presetsCombo->clear (juce::dontSendNotification);
 
-    if (factoryCopiesMissing (names))
-        presetsCombo->addItem ("Copy factory presets", copyFactoryId);
-
-    presetsCombo->addItem ("Add preset", addPresetId);
-
-    if (modified && index >= 0)
-        presetsCombo->addItem ("Save preset", savePresetId);
-
-    presetsCombo->addItem ("Save as Default", saveAsDefaultId);
-
-    if (index >= 0)
-        presetsCombo->addItem ("Remove preset", removePresetId);
+    for (auto& command : commands)
+        if (command.offered (state))
+            presetsCombo->addItem (command.text, command.id);
 
     presetsCombo->addSeparator();
 
@@ -58,23 +109,26 @@ void ControlPanel::updateUserPresets()
         ++i;
     }
 
-    if (index < 0)
+    presetMenuNames.assign (names.begin(), names.end());
+    presetMenuCurrent = (size_t) state.index < presetMenuNames.size() ? presetMenuNames[(size_t) state.index] : juce::String();
+
+    if (state.index < 0)
     {
         presetsCombo->setSelectedId (0, juce::dontSendNotification);
         return;
     }
 
-    if (modified)
+    if (state.modified)
     {
-        auto name = (size_t) index < names.size() ? *std::next (names.begin(), index) : juce::String();
+        auto shown = presetMenuCurrent;
 
-        if (name.containsChar (':'))
-            name = name.fromFirstOccurrenceOf (":", false, false);
+        if (shown.containsChar (':'))
+            shown = shown.fromFirstOccurrenceOf (":", false, false);
 
-        presetsCombo->changeItemText (index + firstPresetId, "* " + name + " *");
+        presetsCombo->changeItemText (state.index + firstPresetId, "* " + shown + " *");
     }
 
-    presetsCombo->setSelectedId (index + firstPresetId, juce::dontSendNotification);
+    presetsCombo->setSelectedId (state.index + firstPresetId, juce::dontSendNotification);
 }
 
 void ControlPanel::add_groups_2_menu (int index, juce::String name, juce::PopupMenu* menu)
@@ -111,4 +165,47 @@ void ControlPanel::add_groups_2_menu (int index, juce::String name, juce::PopupM
     subMenu.setLookAndFeel (&popupLookAndFeel);
     fill (subMenu);
     menu->addSubMenu (group, subMenu, true);
+}
+
+void control_panel_bindings::presetChosen (ControlPanel& p, int id)
+{
+    for (auto& command : commands)
+        if (command.id == id)
+        {
+            command.run (p);
+
+            if (command.rebuildsMenu)
+                p.updateUserPresets();
+
+            return;
+        }
+
+    // A user preset, by the name listed under that id when the menu was built.
+    const auto position = (size_t) (id - firstPresetId);
+    const auto name = id >= firstPresetId && position < p.presetMenuNames.size() ? p.presetMenuNames[position] : juce::String();
+
+    p.processor.loadUserPreset (name);
+    p.updateUserPresets();
+}
+
+// A name that cannot be written, or a write that failed, keeps the entry open
+// with the reason on its status line: nothing typed is lost.
+void ControlPanel::presetNameEntered (TextEditPanel*, int result, juce::String text)
+{
+    juce::String problem;
+
+    if (result == 1)
+    {
+        problem = processor.checkPresetName (text);
+
+        if (problem.isEmpty() && ! processor.writeUserPreset (text))
+            problem = "The preset could not be written.";
+    }
+
+    updateUserPresets();
+
+    if (problem.isNotEmpty())
+        textEditPanel->iCloudStatusLabel->setText (problem, juce::dontSendNotification);
+    else
+        textEditPanel->setVisible (false);
 }

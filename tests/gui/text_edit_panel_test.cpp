@@ -36,7 +36,7 @@ TEST (TextEditPanel, DesignSizeLayout)
     EXPECT_EQ (panel.textEditor->getBounds(), juce::Rectangle<int> (16, 16, 312, 32));
     EXPECT_EQ (panel.okButton->getBounds(), juce::Rectangle<int> (280, 64, 40, 24));
     EXPECT_EQ (panel.cancelButton->getBounds(), juce::Rectangle<int> (184, 64, 72, 24));
-    EXPECT_EQ (panel.iCloudStatusLabel->getBounds(), juce::Rectangle<int> (16, 70, 128, 16));
+    EXPECT_EQ (panel.iCloudStatusLabel->getBounds(), juce::Rectangle<int> (16, 62, 162, 36));
     EXPECT_FLOAT_EQ (panel.iCloudStatusLabel->getFont().getHeight(), 14.0f);
 
     EXPECT_EQ (panel.textEditor->getName(), "text editor");
@@ -64,7 +64,7 @@ TEST (TextEditPanel, SmallerSizesShrinkTheLabelFont)
     EXPECT_FLOAT_EQ (panel.iCloudStatusLabel->getFont().getHeight(), 7.5f);
     EXPECT_EQ (panel.textEditor->getBounds(), juce::Rectangle<int> (8, 8, 156, 16));
     EXPECT_EQ (panel.okButton->getBounds(), juce::Rectangle<int> (140, 32, 40, 24));
-    EXPECT_EQ (panel.iCloudStatusLabel->getBounds(), juce::Rectangle<int> (8, 35, 64, 8));
+    EXPECT_EQ (panel.iCloudStatusLabel->getBounds(), juce::Rectangle<int> (8, 31, 81, 18));
 
     panel.setSize (300, 100);
     EXPECT_NEAR (panel.iCloudStatusLabel->getFont().getHeight(), 14.0f * 300.0f / 350.0f + 0.5f, 1.0e-4f);

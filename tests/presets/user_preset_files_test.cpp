@@ -3,12 +3,10 @@
 #include "engine/PluginProcessor.h"
 #include "platform/cloud_documents.h"
 #include "tests/log_capture.h"
+#include "tests/preset_folder_fixture.h"
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using Names = std::set<juce::String>;
 
@@ -16,37 +14,14 @@ namespace
 {
     const juce::String soft = R"({ "Dry Wet": 0.25 })";
 
-    // Every test gets its own empty configuration folder and no cloud.
-    class UserPresetFolder : public ::testing::Test
+    // Preset files hold this unless a test says otherwise.
+    class UserPresetFolder : public test_support::PresetFolderTest
     {
     protected:
-        void SetUp() override
-        {
-            ASSERT_TRUE (root.createDirectory());
-            setenv ("XDG_CONFIG_HOME", root.getFullPathName().toRawUTF8(), 1);
-            platform::cloud_documents::setDocumentsFolder ({});
-        }
-
-        void TearDown() override
-        {
-            setenv ("XDG_CONFIG_HOME", saved.toRawUTF8(), 1);
-            platform::cloud_documents::setDocumentsFolder ({});
-            root.deleteRecursively();
-        }
-
         static juce::File put (const juce::File& folder, const juce::String& path, const juce::String& text = soft)
         {
-            const auto file = folder.getChildFile (path);
-            file.getParentDirectory().createDirectory();
-            file.replaceWithText (text);
-            return file;
+            return PresetFolderTest::put (folder, path, text);
         }
-
-        juce::File local() const { return root.getChildFile ("Zorvalune/userPresets"); }
-        int filesIn (const juce::File& folder) const { return folder.getNumberOfChildFiles (juce::File::findFiles); }
-
-        juce::String saved = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
-        juce::File root = juce::File::createTempFile ("zorvalune-presets");
     };
 
     // What the host learns from the processor: values, and gestures around them.
@@ -63,25 +38,6 @@ namespace
         std::map<int, float> values;
         int gestures = 0;
     };
-
-    // Runs `check` in a child process as an ordinary user (root writes
-    // anywhere, so permissions only count without it); its exit code.
-    int runUnprivileged (const std::function<bool()>& check)
-    {
-        const pid_t child = fork();
-
-        if (child == 0)
-        {
-            if (geteuid() == 0 && (setgid (65534) != 0 || setuid (65534) != 0))
-                _exit (2);
-
-            _exit (check() ? 0 : 1);
-        }
-
-        int status = -1;
-        waitpid (child, &status, 0);
-        return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    }
 
     // While it lives, no file of this process may grow past `bytes`: a full disk.
     struct FullDisk
@@ -250,7 +206,7 @@ TEST_F (UserPresetWriting, AFailedWriteKeepsTheOldFileAndIsNoSuccess)
     EXPECT_TRUE (nothingChanged());
 
     local().setReadOnly (true);
-    const int status = runUnprivileged ([&]
+    const int status = test_support::runUnprivileged ([&]
     {
         return ! p.writeUserPreset ("keep") && ! p.writeUserPreset ("new") && ! p.saveDefaultSettings()
             && ! p.removeUserPreset ("keep") && nothingChanged();
