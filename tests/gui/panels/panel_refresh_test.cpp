@@ -79,13 +79,7 @@ TEST_F (Refresh, AfterAProgramChangeThePanelShowsTheProgram)
 
     panel.timerCallback();      // the LEDs as they then show
 
-    const auto folder = snapshotFolder();
-    ASSERT_TRUE (folder.createDirectory());
-    const auto file = folder.getChildFile ("control_panel_old_casette.png");
-    file.deleteFile();
-    juce::FileOutputStream out (file);
-    ASSERT_TRUE (out.openedOk());
-    EXPECT_TRUE (juce::PNGImageFormat().writeImageToStream (panel.createComponentSnapshot (panel.getLocalBounds()), out));
+    EXPECT_TRUE (writeSnapshot (panel.createComponentSnapshot (panel.getLocalBounds()), "control_panel_old_casette"));
 }
 
 TEST_F (Refresh, ASideChainSourceTurnsTheRateKnobIntoAGainWithALevelLed)
