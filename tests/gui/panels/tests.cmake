@@ -6,7 +6,6 @@ target_sources(zorvalune_unit_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/panel_refresh_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/advanced_page_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/weight_page_test.cpp
-
     ${CMAKE_CURRENT_LIST_DIR}/preset_menu_test.cpp)
 
 # Pictures of the whole editor land here, for people to look at.
