@@ -12,13 +12,19 @@ int ZorvaluneAudioProcessor::mainBusChannelCount (bool isInput) const
     return bus != nullptr ? bus->getNumberOfChannels() : 0;
 }
 
+// Linux hosts take the default layout as it stands (an LV2's ports are fixed by it): mono
+// main buses run on a mono track as they are and once per channel on a stereo one, never
+// widening the track; hosts that negotiate may still ask for any equal count. The side chain
+// waits for a host to route one; the standalone application plays to a stereo device.
 juce::AudioProcessor::BusesProperties ZorvaluneAudioProcessor::makeBuses()
 {
-    const auto octo = juce::AudioChannelSet::create7point1();
+    const bool standalone = juce::PluginHostType::getPluginLoadedAs() == wrapperType_Standalone;
+    const auto main = standalone ? juce::AudioChannelSet::stereo() : juce::AudioChannelSet::mono();
+
     return BusesProperties()
-        .withInput ("Input", octo, true)
-        .withOutput ("Output", octo, true)
-        .withInput ("Sidechain", octo, true);
+        .withInput ("Input", main, true)
+        .withOutput ("Output", main, true)
+        .withInput ("Sidechain", juce::AudioChannelSet::mono(), false);
 }
 
 ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()

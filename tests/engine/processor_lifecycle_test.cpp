@@ -43,7 +43,7 @@ TEST (ProcessorLifecycle, FreshInstanceReportsItsIdentity)
         EXPECT_EQ (w, 1.0f);
 }
 
-TEST (ProcessorLifecycle, ThreeOctophonicBusesActiveByDefault)
+TEST (ProcessorLifecycle, MonoMainBusesOnAndSideChainOffByDefault)
 {
     ZorvaluneAudioProcessor p;
     ASSERT_EQ (p.getBusCount (true), 2);
@@ -53,10 +53,29 @@ TEST (ProcessorLifecycle, ThreeOctophonicBusesActiveByDefault)
     EXPECT_EQ (p.getBus (false, 0)->getName(), "Output");
 
     for (auto* bus : { p.getBus (true, 0), p.getBus (true, 1), p.getBus (false, 0) })
-    {
-        EXPECT_TRUE (bus->isEnabled());
-        EXPECT_EQ (bus->getDefaultLayout(), juce::AudioChannelSet::create7point1());
-    }
+        EXPECT_EQ (bus->getDefaultLayout(), juce::AudioChannelSet::mono());
+
+    EXPECT_TRUE (p.getBus (true, 0)->isEnabled());
+    EXPECT_TRUE (p.getBus (false, 0)->isEnabled());
+    EXPECT_FALSE (p.getBus (true, 1)->isEnabled());
+    EXPECT_EQ (p.getTotalNumInputChannels(), 1);
+
+    // A host that routes a side chain switches the bus on.
+    EXPECT_TRUE (p.getBus (true, 1)->enable());
+    EXPECT_EQ (p.getTotalNumInputChannels(), 2);
+}
+
+TEST (ProcessorLifecycle, StandaloneApplicationPlaysStereo)
+{
+    auto& loadedAs = juce::PluginHostType::jucePlugInClientCurrentWrapperType;
+    const auto saved = loadedAs;
+    loadedAs = juce::AudioProcessor::wrapperType_Standalone;
+    ZorvaluneAudioProcessor p;
+    loadedAs = saved;
+
+    EXPECT_EQ (p.getBus (true, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
+    EXPECT_EQ (p.getBus (false, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
+    EXPECT_FALSE (p.getBus (true, 1)->isEnabled());
 }
 
 TEST (ProcessorLifecycle, LayoutsNeedEqualMainInputAndOutput)
@@ -78,8 +97,8 @@ TEST (ProcessorLifecycle, PrepareKeepsRateAndBlockOnZero)
     p.prepareToPlay (0.0, 0);
     EXPECT_EQ (p.sampleRate, 44100.0f);
     EXPECT_EQ (p.blockSize, 256);
-    EXPECT_EQ (p.mainInputChannels, 8);
-    EXPECT_EQ (p.totalInputChannels, 16);
+    EXPECT_EQ (p.mainInputChannels, 1);
+    EXPECT_EQ (p.totalInputChannels, 1);
 }
 
 TEST (ProcessorLifecycle, ChannelCountsAboveTwentyFourAreClampedWithOneLogLine)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lets LV2 tools that we did not write read the built bundle: lilv's lv2info
-# must list the plug-in with its ports and presets, and sord_validate must
+# must list the plug-in with its ports and presets, and lv2_validate (the
+# bundle against the LV2 specification alone, whatever else is installed) must
 # report nothing beyond the known complaints about the framework's own TTL.
 set -euo pipefail
 
@@ -13,12 +14,19 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 info=$(LV2_PATH="$(dirname "$bundle")" lv2info "$uri")
 
 grep -q "Name: *Zorvalune$" <<<"$info" || fail "lv2info does not name the plug-in"
-[ "$(grep -c 'lv2core#AudioPort' <<<"$info")" -eq 24 ] \
-    || fail "expected 24 audio ports (8 in, 8 side-chain, 8 out)"
 for preset in "default" "steady noise" "snare noise" "flute noise" "a little lofi" "old casette" \
               "random tape wobble" "hell"; do
     grep -q "^[[:space:]]*$preset$" <<<"$info" || fail "preset '$preset' not listed"
 done
+
+# One line per audio port: its symbol, then whether it is a side-chain input.
+ports=$(awk '/^\tPort [0-9]+:/ { if (audio) print symbol, side; audio = 0; side = "main"; symbol = "" }
+             /lv2core#AudioPort/  { audio = 1 }
+             /Symbol:/            { symbol = $2 }
+             /lv2core#isSideChain/ { side = "side-chain" }
+             END { if (audio) print symbol, side }' <<<"$info")
+expected_ports=$'audio_in_1 main\naudio_in_2 side-chain\naudio_out_1 main'
+[ "$ports" == "$expected_ports" ] || fail "audio ports differ: got"$'\n'"$ports"
 
 # Every parameter has a symbol of its own; collapsed names would share one.
 for i in $(seq 0 47); do
@@ -26,14 +34,13 @@ for i in $(seq 0 47); do
 done
 if grep -q "^plug:_" "$bundle/dsp.ttl"; then fail "a parameter name collapsed to plug:_"; fi
 
-schemas=$(find /usr/lib/lv2 -name '*.ttl')
-actual=$(sord_validate $schemas "$bundle"/*.ttl 2>&1 | grep -E '^(error|warning):' | sort | uniq -c || true)
+actual=$(lv2_validate "$bundle"/*.ttl 2>&1 | grep -E '^(error|warning):' | sort | uniq -c || true)
 expected=$(cat "$baseline")
 
 if [ "$actual" != "$expected" ]; then
-    echo "sord_validate reported:"; echo "$actual"
+    echo "lv2_validate reported:"; echo "$actual"
     echo "baseline:"; echo "$expected"
-    fail "sord_validate output differs from the baseline"
+    fail "lv2_validate output differs from the baseline"
 fi
 
 echo "LV2 bundle check: 1 passed, 0 failed"

@@ -26,7 +26,8 @@ namespace
     constexpr int delay = 1023;
 
     // An instance with `channels` main inputs and outputs and no side chain,
-    // when the format lets the host choose; LV2 keeps its built-in layout.
+    // when the format lets the host choose; LV2 keeps its built-in layout (mono
+    // main buses), so the checks below go over the channels the host got.
     // Null (the test failed with the reason) when it cannot be loaded or the
     // host does not show every parameter, so that `set` always finds one.
     std::unique_ptr<juce::AudioPluginInstance> loadWithChannels (Format f, double rate = 48000.0, int block = 512, int channels = 2)
@@ -100,7 +101,7 @@ TEST_P (SignalChainHost, DryAndWetLineUpAtEveryMix)
         set (*instance, dryWet, wet);
         const auto out = process (*instance, in, { 512 });
 
-        for (int c = 0; c < 2; ++c)
+        for (int c = 0; c < out.getNumChannels(); ++c)
         {
             EXPECT_EQ (out.getMagnitude (c, 0, delay), 0.0f) << "wet " << wet;
             EXPECT_LT (largestDifference (in, out, c, 0, delay), 1.0e-6f) << "wet " << wet;
@@ -122,7 +123,7 @@ TEST_P (SignalChainHost, DryStaysAlignedWhileTheTapeLengthMoves)
         ASSERT_NE (instance, nullptr);
         set (*instance, dryWet, mixes[k]);
         set (*instance, tapeFreqDelta, 0.5f);
-        juce::AudioBuffer<float> out (2, in.getNumSamples());
+        juce::AudioBuffer<float> out (instance->getTotalNumOutputChannels(), in.getNumSamples());
 
         for (int start = 0, step = 0; start < in.getNumSamples(); start += 8000, ++step)
         {
@@ -134,14 +135,14 @@ TEST_P (SignalChainHost, DryStaysAlignedWhileTheTapeLengthMoves)
 
             const auto o = process (*instance, piece, { 256 });
 
-            for (int c = 0; c < 2; ++c)
+            for (int c = 0; c < out.getNumChannels(); ++c)
                 out.copyFrom (c, start, o, c, 0, 8000);
         }
 
         outs[k] = out;
     }
 
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < outs[2].getNumChannels(); ++c)
     {
         EXPECT_LT (largestDifference (outs[0], outs[2], c), 1.0e-6f);
         EXPECT_LT (largestDifference (outs[1], outs[2], c), 1.0e-6f);
@@ -265,7 +266,7 @@ TEST_P (SignalChainHost, SaturationAndBitReductionOfDc)
         set (*instance, nrBits, e.bits);
         const auto out = process (*instance, constant (2, 8192, e.input), { 512 });
 
-        for (int c = 0; c < 2; ++c)
+        for (int c = 0; c < out.getNumChannels(); ++c)
             EXPECT_NEAR (out.getSample (c, 8000), e.expected, 2.0e-7f) << e.saturationValue << " " << e.bits << " " << e.input;
     }
 }
@@ -284,7 +285,9 @@ TEST_P (SignalChainHost, OutputIsHardClipped)
     for (int i = 6000; i < 16384; ++i)
     {
         ASSERT_EQ (out.getSample (0, i), 1.0f) << i;
-        ASSERT_EQ (out.getSample (1, i), -1.0f) << i;
+
+        if (out.getNumChannels() > 1)
+            ASSERT_EQ (out.getSample (1, i), -1.0f) << i;
     }
 }
 
@@ -307,7 +310,7 @@ TEST_P (SignalChainHost, SampleRateReductionHoldsEachSampleForTwoMore)
     const auto out = process (*instance, ramp, { 128 });
 
     for (int i = 4800; i + delay < 9000; ++i)
-        ASSERT_EQ (out.getSample (1, i + delay), ramp.getSample (1, i - i % 3)) << i;
+        ASSERT_EQ (out.getSample (out.getNumChannels() - 1, i + delay), ramp.getSample (1, i - i % 3)) << i;
 }
 
 TEST_P (SignalChainHost, GainsReachTheirValuesAfter4800Samples)
@@ -321,7 +324,7 @@ TEST_P (SignalChainHost, GainsReachTheirValuesAfter4800Samples)
     const float expected = 0.25f * std::pow (10.0f, 6.0f / 20.0f) * std::pow (10.0f, -3.0f / 20.0f);
 
     EXPECT_NEAR (out.getSample (0, 4800 + delay + 10), expected, 2.0e-6f);
-    EXPECT_NEAR (out.getSample (1, 11999), expected, 2.0e-6f);
+    EXPECT_NEAR (out.getSample (out.getNumChannels() - 1, 11999), expected, 2.0e-6f);
 
     // Halfway through the input glide (+3 dB), the output glide stands at
     // -3 dB x 3423 / 4800: both glide linearly in decibels.
@@ -462,7 +465,7 @@ TEST_P (SignalChainHost, NonFiniteInputNeverReachesTheOutput)
 
     // The bad samples count as silence: from then on the output is exactly
     // that of an instance that got silence there, filters and delays intact.
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < outs[0].getNumChannels(); ++c)
         EXPECT_EQ (largestDifference (outs[0], outs[1], c), 0.0f);
 }
 
@@ -499,7 +502,7 @@ TEST_P (SignalChainHost, AnyBlockLengthFrom1To4096SoundsTheSame)
     const auto expected = process (*reference, in, { 512 });
     const auto out = process (*instance, in, sizes);
 
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < out.getNumChannels(); ++c)
         EXPECT_LT (largestDifference (expected, out, c), 1.0e-5f) << c;
 }
 
