@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <juce_audio_formats/juce_audio_formats.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+// The built plug-in in a real DAW: Ardour 7, headless (ardour_session.lua),
+// on mono and stereo tracks with strict and flexible I/O, in both formats.
+namespace
+{
+    enum class Format { vst3, lv2 };
+
+    struct track_setup
+    {
+        Format format;
+        int channels;
+        bool strictIo;
+    };
+
+    juce::String formatName (Format f) { return f == Format::vst3 ? "VST3" : "LV2"; }
+
+    const juce::File artefacts (ZORVALUNE_ARTEFACTS_DIR);
+
+    // "Out Gain" at -6 dB: a change a listener hears and a level meter can check.
+    constexpr int outGainIndex = 2;
+    constexpr float outGainValue = 0.4f;
+    constexpr double outGainDb = (outGainValue - 0.5) * 60.0;
+
+    // What one master-bus recording measures on each channel, past the gain glides.
+    struct channel_measure
+    {
+        double db = -200.0;
+        double hz = 0.0;
+    };
+
+    using take = std::array<channel_measure, 2>;
+
+    channel_measure measure (const juce::File& file)
+    {
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::FileInputStream (file), true));
+
+        if (reader == nullptr)
+        {
+            ADD_FAILURE() << "cannot read " << file.getFullPathName();
+            return {};
+        }
+
+        const int length = (int) reader->lengthInSamples;
+        juce::AudioBuffer<float> buffer (1, length);
+        reader->read (&buffer, 0, length, 0, true, false);
+
+        const int from = (int) (0.5 * reader->sampleRate);
+        const float* x = buffer.getReadPointer (0);
+        double sum = 0.0;
+        int rising = 0;
+
+        for (int i = from; i < length; ++i)
+        {
+            sum += (double) x[i] * x[i];
+            rising += (i > from && x[i - 1] < 0.0f && x[i] >= 0.0f) ? 1 : 0;
+        }
+
+        const int n = juce::jmax (1, length - from);
+        channel_measure m;
+        m.db = sum > 0.0 ? 10.0 * std::log10 (sum / n) : -200.0;
+        m.hz = rising * reader->sampleRate / n;
+        return m;
+    }
+
+    // One scratch home per test: HOME, Ardour's configuration and cache, the
+    // session. Ardour sees only the bundles in the build tree.
+    class ardour_home
+    {
+    public:
+        explicit ardour_home (Format format)
+            : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getChildFile ("zorvalune-ardour-"
+                                         + juce::String (testing::UnitTest::GetInstance()->current_test_info()->name()).replaceCharacter ('/', '-')
+                                         + "-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64())))
+        {
+            if (format == Format::vst3)
+                scanVst3();
+        }
+
+        ~ardour_home()
+        {
+            if (! testing::Test::HasFailure())
+                folder.deleteRecursively();
+            else
+                std::cout << "Ardour's files are kept in " << folder.getFullPathName() << "\n";
+        }
+
+        juce::File session() const { return folder.getChildFile ("session"); }
+
+        // Runs the Lua script; returns its "zorvalune:" lines without the prefix.
+        juce::StringArray run (const juce::String& phase, const track_setup& setup) const
+        {
+            const auto log = runToEnd ({
+                "timeout", "-k", "5", "120", "env",
+                "DISPLAY=none",   // the plug-in never reaches for an X server
+                "HOME=" + folder.getFullPathName(),
+                "XDG_CONFIG_HOME=" + folder.getChildFile ("config").getFullPathName(),
+                "XDG_CACHE_HOME=" + cache().getFullPathName(),
+                "VST3_PATH=" + artefacts.getChildFile ("VST3").getFullPathName(),
+                "LV2_PATH=" + artefacts.getChildFile ("LV2").getFullPathName(),
+                "ZORVALUNE_PHASE=" + phase,
+                "ZORVALUNE_SESSION=" + session().getFullPathName(),
+                "ZORVALUNE_FORMAT=" + formatName (setup.format),
+                "ZORVALUNE_CHANNELS=" + juce::String (setup.channels),
+                "ZORVALUNE_STRICT=" + juce::String (setup.strictIo ? 1 : 0),
+                "ZORVALUNE_PARAMETER=" + juce::String (outGainIndex),
+                "ZORVALUNE_PARAMETER_NAME=Out Gain",
+                "ZORVALUNE_VALUE=" + juce::String (outGainValue),
+                ZORVALUNE_ARDOUR_LUA, ZORVALUNE_DAW_SCRIPT });
+
+            juce::StringArray lines;
+
+            for (const auto& line : juce::StringArray::fromLines (log))
+                if (line.startsWith ("zorvalune: "))
+                    lines.add (line.fromFirstOccurrenceOf ("zorvalune: ", false, false));
+
+            EXPECT_TRUE (lines.contains ("done")) << phase << " did not finish:\n" << log;
+            return lines;
+        }
+
+    private:
+        juce::File cache() const { return folder.getChildFile ("cache"); }
+
+        // Ardour instantiates a VST3 only from the scanner's cache.
+        void scanVst3() const
+        {
+            const juce::File scanner (ZORVALUNE_ARDOUR_VST3_SCANNER);
+            const auto bundle = artefacts.getChildFile ("VST3/Zorvalune.vst3");
+            const auto log = runToEnd ({ "env", "LD_LIBRARY_PATH=" + scanner.getParentDirectory().getFullPathName(),
+                                         "XDG_CACHE_HOME=" + cache().getFullPathName(),
+                                         scanner.getFullPathName(), "-f", bundle.getFullPathName() });
+
+            // A cache entry from the same second as the bundle reads as stale.
+            const auto after = juce::Time::getCurrentTime() + juce::RelativeTime::seconds (2);
+
+            for (const auto& entry : cache().findChildFiles (juce::File::findFiles, true, "*.v3i"))
+                entry.setLastModificationTime (after);
+
+            EXPECT_TRUE (log.contains ("Found Plugin: Zorvalune")) << log;
+        }
+
+        static juce::String runToEnd (const juce::StringArray& command)
+        {
+            juce::ChildProcess process;
+
+            if (! process.start (command, juce::ChildProcess::wantStdOut | juce::ChildProcess::wantStdErr))
+                return "cannot start " + command.joinIntoString (" ");
+
+            return process.readAllProcessOutput();
+        }
+
+        juce::File folder;
+    };
+
+    // The words after `key` on the first line that starts with it.
+    juce::StringArray wordsAfter (const juce::StringArray& lines, const juce::String& key)
+    {
+        for (const auto& line : lines)
+            if (line.startsWith (key + " "))
+                return juce::StringArray::fromTokens (line.fromFirstOccurrenceOf (key + " ", false, false), " ", "");
+
+        return {};
+    }
+
+    // A take's two files, each measured. The paths hold no spaces.
+    take takeFrom (const juce::StringArray& lines, const juce::String& name)
+    {
+        const auto files = wordsAfter (lines, "take " + name);
+        take t;
+
+        if (files.size() != 2)
+        {
+            ADD_FAILURE() << "no take " << name;
+            return t;
+        }
+
+        for (int c = 0; c < 2; ++c)
+            t[(size_t) c] = measure (juce::File (files[c]));
+
+        return t;
+    }
+
+    // The plug-in's own settings text as Ardour saved it with the session:
+    // a VST3's state in the session file, an LV2's in a state folder beside it.
+    juce::var savedSettings (const juce::File& session, Format format)
+    {
+        const auto xml = juce::parseXML (session.getChildFile ("session.ardour"));
+        const juce::String type = format == Format::vst3 ? "vst3" : "lv2";
+        const juce::XmlElement* processor = nullptr;
+
+        if (xml != nullptr)
+            if (auto* routes = xml->getChildByName ("Routes"))
+                for (auto* route : routes->getChildIterator())
+                    for (auto* p : route->getChildWithTagNameIterator ("Processor"))
+                        if (p->getStringAttribute ("type") == type)
+                            processor = p;
+
+        if (processor == nullptr || processor->getChildByName (type) == nullptr)
+            return {};
+
+        const auto* own = processor->getChildByName (type);
+        juce::MemoryBlock data;
+
+        if (format == Format::vst3)
+        {
+            juce::MemoryOutputStream decoded (data, false);
+
+            if (own->getChildByName ("chunk") == nullptr
+                || ! juce::Base64::convertFromBase64 (decoded, own->getChildByName ("chunk")->getAllSubText().trim()))
+                return {};
+        }
+        else
+        {
+            const auto turtle = session.getChildFile ("plugins")
+                                       .getChildFile (processor->getStringAttribute ("id"))
+                                       .getChildFile (own->getStringAttribute ("state-dir"))
+                                       .getChildFile ("state.ttl")
+                                       .loadFileAsString();
+            data.fromBase64Encoding (turtle.fromFirstOccurrenceOf (":StateString> \"", false, false)
+                                           .upToFirstOccurrenceOf ("\"", false, false));
+        }
+
+        // The text sits inside the format's own binary framing.
+        const auto* bytes = static_cast<const char*> (data.getData());
+        const auto* end = bytes + data.getSize();
+        const auto* open = std::find (bytes, end, '{');
+        const auto close = std::find (std::make_reverse_iterator (end), std::make_reverse_iterator (open), '}');
+
+        if (open == end || close.base() == open)
+            return {};
+
+        return juce::JSON::parse (juce::String::fromUTF8 (open, (int) (close.base() - open)));
+    }
+
+    // Each master channel as loud as without the plug-in less the -6 dB of
+    // "Out Gain", carrying the same input (no channel moved or lost).
+    void expectProcessedLike (const take& reference, const take& processed, const char* when)
+    {
+        for (size_t c = 0; c < 2; ++c)
+        {
+            EXPECT_GT (reference[c].db, -40.0) << "channel " << c << ": the DAW played no test signal";
+            EXPECT_NEAR (processed[c].db - reference[c].db, outGainDb, 0.25) << when << ", master channel " << c;
+            EXPECT_NEAR (processed[c].hz, reference[c].hz, 0.01 * reference[c].hz) << when << ", master channel " << c;
+        }
+    }
+}
+
+class ArdourSession : public testing::TestWithParam<track_setup> {};
+
+TEST_P (ArdourSession, SoundsProcessedAndComesBackAfterAReload)
+{
+    const auto setup = GetParam();
+    const ardour_home home (setup.format);
+
+    //====================================================================== a new session
+    const auto created = home.run ("create", setup);
+    ASSERT_TRUE (created.contains ("done"));
+
+    // The track keeps its width: the plug-in takes and gives as many channels
+    // as the track carries, the master gets two.
+    const auto plugin = wordsAfter (created, "plugin");
+    ASSERT_EQ (plugin.size(), 8) << created.joinIntoString ("\n");
+    EXPECT_EQ (plugin[3].getIntValue(), setup.channels) << "plug-in inputs";
+    EXPECT_EQ (plugin[5].getIntValue(), setup.channels) << "plug-in outputs";
+    EXPECT_EQ (plugin[7].getIntValue(), 2) << "track outputs";
+
+    if (setup.format == Format::vst3)
+    {
+        EXPECT_TRUE (wordsAfter (created, "plugin-path")[0].startsWith (artefacts.getFullPathName()));
+    }
+
+    for (const auto* name : { "default", "steady noise", "snare noise", "flute noise", "a little lofi",
+                              "old casette", "random tape wobble", "hell" })
+        EXPECT_TRUE (created.contains ("preset factory " + juce::String (name))) << name;
+
+    const auto reference = takeFrom (created, "reference");
+    expectProcessedLike (reference, takeFrom (created, "processed"), "inserted");
+
+    //====================================================================== the same session opened again
+    const auto reloaded = home.run ("reload", setup);
+    ASSERT_TRUE (reloaded.contains ("done"));
+    expectProcessedLike (reference, takeFrom (reloaded, "reloaded"), "reloaded");
+
+    // Ardour shows the VST3's value; its LV2 controls show 0 whatever the
+    // plug-in reports, so the plug-in's own state answers for both.
+    if (setup.format == Format::vst3)
+    {
+        EXPECT_NEAR (wordsAfter (reloaded, "parameter")[0].getDoubleValue(), outGainValue, 1.0e-4);
+    }
+
+    const auto settings = savedSettings (home.session(), setup.format);
+    ASSERT_TRUE (settings.isObject());
+    EXPECT_NEAR ((double) settings["Out Gain"], outGainValue, 1.0e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P (Tracks, ArdourSession,
+                          testing::Values (track_setup { Format::vst3, 1, true }, track_setup { Format::vst3, 1, false },
+                                           track_setup { Format::vst3, 2, true }, track_setup { Format::vst3, 2, false },
+                                           track_setup { Format::lv2, 1, true }, track_setup { Format::lv2, 1, false },
+                                           track_setup { Format::lv2, 2, true }, track_setup { Format::lv2, 2, false }),
+                          [] (const auto& testInfo)
+                          {
+                              const auto& s = testInfo.param;
+                              return (formatName (s.format) + (s.channels == 1 ? "_mono_" : "_stereo_")
+                                      + (s.strictIo ? "strict" : "flexible")).toStdString();
+                          });
+
+class ArdourSideChain : public testing::TestWithParam<Format> {};
+
+// Modulation 1 ring-modulates the input with the side-chain input: silence
+// while Ardour routes none, a ring-modulated tone once a side chain is routed.
+TEST_P (ArdourSideChain, RoutedSideChainModulatesTheInput)
+{
+    const track_setup setup { GetParam(), 1, true };
+    const ardour_home home (setup.format);
+
+    const auto lines = home.run ("sidechain", setup);
+    ASSERT_TRUE (lines.contains ("done"));
+
+    const auto unrouted = takeFrom (lines, "unrouted");
+    const auto routed = takeFrom (lines, "routed");
+
+    for (size_t c = 0; c < 2; ++c)
+    {
+        EXPECT_LT (unrouted[c].db, -120.0) << "master channel " << c;
+        EXPECT_GT (routed[c].db, -50.0) << "master channel " << c;
+
+        // The input's 397 Hz times the side chain's 630 Hz: no longer the input's tone.
+        EXPECT_GT (std::abs (routed[c].hz - 397.0), 100.0) << "master channel " << c;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, ArdourSideChain, testing::Values (Format::vst3, Format::lv2),
+                          [] (const auto& testInfo) { return formatName (testInfo.param).toStdString(); });
