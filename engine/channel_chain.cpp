@@ -1,7 +1,7 @@
 #include "channel_chain.h"
 
 #include "safe_convert.h"
-#include "tanh_block.h"
+#include "lane_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,8 +23,8 @@ namespace
         return std::isfinite (lead) ? lead : 0.0;
     }
 
-    // The same 10^(dB / 20) through exp, for the one gain that changes every sample.
-    float fastDbToGain (float db) noexcept { return std::exp (db * 0.115129254649702f); }
+    // 10^(dB / 20) as exp (dB x this), for the one gain that changes every sample.
+    constexpr float dbToExponent = 0.115129254649702f;
     float finiteOr0 (float x) noexcept { return std::isfinite (x) ? x : 0.0f; }
     bool isEnvelopeSource (int source) noexcept { return source == 9 || source == 10; }
     bool isOscillatorSource (int source) noexcept { return source != 5 && source != 7 && ! isEnvelopeSource (source); }
@@ -576,8 +576,7 @@ namespace
             float* levels = scratch.noiseLevel.data();
             float* amounts = scratch.noiseGain.data();
 
-            for (int j = 0; j < count; ++j)
-                levels[j] = noiseLevel (scratch.meanSquare[(size_t) j]);
+            levelsOf (scratch.meanSquare.data(), levels, count);
 
             for (int j = 0; j < count; ++j)
                 scratch.gateOpen[(size_t) j] = noiseAmount (levels[j], amounts[j], threshold, minAmount, ratio, releasing,
@@ -585,8 +584,15 @@ namespace
                                                             scratch.depth2[(size_t) j], scratch.mod2[(size_t) j]);
 
             // At or above 0 dB the gain is exactly 1; -1 marks a closed gate.
+            float* exponents = scratch.noise.data();
+
             for (int j = 0; j < count; ++j)
-                amounts[j] = ! scratch.gateOpen[(size_t) j] ? -1.0f : (amounts[j] < 0.0f ? fastDbToGain (amounts[j]) : 1.0f);
+                exponents[j] = amounts[j] < 0.0f ? amounts[j] * dbToExponent : 0.0f;
+
+            lane_math::exp (exponents, exponents, count);
+
+            for (int j = 0; j < count; ++j)
+                amounts[j] = ! scratch.gateOpen[(size_t) j] ? -1.0f : (amounts[j] < 0.0f ? exponents[j] : 1.0f);
         }
 
         // The tape delay line: append, advance the read position by the rate,
@@ -665,9 +671,15 @@ namespace
 
         // 20 log10 (rms) taken as 10 log10 (mean square); rms above 6.4e-8
         // is a mean square above 4.096e-15.
-        static float noiseLevel (float meanSquare) noexcept
+        static void levelsOf (const float* meanSquares, float* levels, int count) noexcept
         {
-            return meanSquare > 4.096e-15f ? 10.0f * std::log10 (meanSquare) : -144.0f;
+            for (int j = 0; j < count; ++j)
+                levels[j] = meanSquares[j] > 4.096e-15f ? meanSquares[j] : 1.0f;
+
+            lane_math::log10 (levels, levels, count);
+
+            for (int j = 0; j < count; ++j)
+                levels[j] = meanSquares[j] > 4.096e-15f ? 10.0f * levels[j] : -144.0f;
         }
 
         // The amount of noise in dB for one sample at `level`, with the
@@ -815,7 +827,7 @@ namespace
                 for (int j = 0; j < count; ++j)
                     shaped[j] = d * wet[j];
 
-                tanh_block::apply (shaped, shaped, count);
+                lane_math::tanh (shaped, shaped, count);
 
                 for (int j = 0; j < count; ++j)
                     wet[j] = shaped[j] / denominator;
@@ -852,7 +864,7 @@ namespace
             // A square or held modulation keeps the drive for many samples.
             if (changes * 8 > count)
             {
-                tanh_block::apply (drive, driveTanh, count);
+                lane_math::tanh (drive, driveTanh, count);
             }
             else
             {
@@ -870,7 +882,7 @@ namespace
 
             lastDrive = drive[count - 1];
             lastDriveTanh = driveTanh[count - 1];
-            tanh_block::apply (shaped, shaped, count);
+            lane_math::tanh (shaped, shaped, count);
 
             for (int j = 0; j < count; ++j)
             {

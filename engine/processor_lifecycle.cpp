@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include "lane_math.h"
+
 #include "../platform/cloud_documents.h"
 #include "../platform/system_log.h"
 #include "../platform/user_defaults.h"
@@ -137,6 +139,7 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
     tapeRotationSmoother.setCurrentAndTargetValue (tapeRotationSmoother.getTargetValue());
 
     reserveAudioMemory (mainInputChannels, blockSize);
+    lane_math::chooseInstructionSet();
 
     // Hosts usually restore a project before they prepare it: whatever was
     // designed for another rate is designed again for this one.

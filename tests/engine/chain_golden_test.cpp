@@ -2,8 +2,6 @@
 
 #include "chain_golden_reference.h"
 
-#include "engine/tanh_block.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -323,41 +321,4 @@ TEST (ChainGolden, OutputMatchesTheReference)
 
     if (capturing())
         GTEST_SKIP() << "reference printed, nothing compared";
-}
-
-//============================================================================== block arithmetic
-TEST (ChainArithmetic, BlockTanhGivesTheLibrarysValues)
-{
-    // Every 251st float bit pattern of both signs (zero, tiny, normal, the flat
-    // ends, infinities and NaN among them), in blocks of odd length.
-    std::vector<float> in, out;
-
-    for (std::uint64_t bits = 0; bits <= 0xffffffffu; bits += 251)
-    {
-        const auto b = (std::uint32_t) bits;
-        float x;
-        std::memcpy (&x, &b, sizeof x);
-        in.push_back (x);
-    }
-
-    for (float x : { 0.0f, -0.0f, 1.0f, -1.0f, 22.0f, -22.0f, 1.4901161e-8f, std::numeric_limits<float>::infinity() })
-        in.push_back (x);
-
-    out.resize (in.size());
-
-    for (size_t start = 0; start < in.size(); start += 1001)
-        tanh_block::apply (in.data() + start, out.data() + start, (int) std::min<size_t> (1001, in.size() - start));
-
-    int mismatches = 0;
-
-    for (size_t i = 0; i < in.size(); ++i)
-    {
-        const float expected = std::tanh (in[i]);
-
-        if (std::memcmp (&expected, &out[i], sizeof (float)) != 0 && ! (std::isnan (expected) && std::isnan (out[i])))
-            if (++mismatches <= 5)
-                ADD_FAILURE() << "tanh (" << in[i] << ") gave " << out[i] << ", the library " << expected;
-    }
-
-    EXPECT_EQ (mismatches, 0);
 }
