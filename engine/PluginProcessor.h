@@ -227,7 +227,8 @@ public:
     }
 
     //============================================================================== fields
-    float sampleRate = 48000.0f;
+    // Written by prepareToPlay; filter designs on any thread read it.
+    std::atomic<float> sampleRate { 48000.0f };
     int blockSize = 1024;
     int mainInputChannels = 0;
     int totalInputChannels = 0;

@@ -9,9 +9,10 @@
 #include <thread>
 
 // A host that restores states, switches programs and automates parameters from
-// two threads of its own while its audio thread plays and its message thread
-// runs the step changes. Built with ThreadSanitizer this finds any value handed
-// between threads unsafely; in every build the sound stays finite and clipped.
+// two threads of its own while its audio thread plays, now and then at another
+// rate, and its message thread runs the step changes and loads presets. Built
+// with ThreadSanitizer this finds any value handed between threads unsafely;
+// in every build the sound stays finite and clipped.
 
 namespace
 {
@@ -67,6 +68,7 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
 
     std::atomic<bool> stop { false };
     std::atomic<int> blocks { 0 }, loads { 0 }, parameterChanges { 0 }, badBlocks { 0 };
+    int presetLoads = 0;
 
     std::thread audio ([&]
     {
@@ -85,9 +87,13 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
                     buffer.setSample (c, i, noise (random));
 
             // Now and then the transport stops and starts again: the sequence
-            // then starts over on this thread.
+            // then starts over on this thread. Between blocks the host may
+            // prepare the plug-in for another rate.
             if (random() % 200 == 0)
                 head.playing = ! head.playing;
+
+            if (random() % 300 == 0)
+                p->prepareToPlay (random() % 2 == 0 ? 44100.0 : 48000.0, 1024);
 
             head.time += n;
             p->processBlock (buffer, midi);
@@ -135,7 +141,18 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
         }
     });
 
-    test_support::pumpMessagesFor (3000);
+    // The message thread loads presets (a state with stored steps) while the
+    // host thread saves the state.
+    std::mt19937 random (4);
+
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (3); std::chrono::steady_clock::now() < end;)
+    {
+        const auto& state = states[random() % states.size()];
+        p->setStateInformation (state.getData(), (int) state.getSize());
+        ++presetLoads;
+        test_support::pumpMessagesFor (5);
+    }
+
     stop = true;
 
     for (auto* t : { &audio, &host, &automation })
@@ -145,6 +162,7 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
 
     EXPECT_GT (blocks.load(), 100);
     EXPECT_GT (loads.load(), 20);
+    EXPECT_GT (presetLoads, 20);
     EXPECT_GT (parameterChanges.load(), 200);
     EXPECT_EQ (badBlocks.load(), 0);
 

@@ -221,20 +221,24 @@ TEST_F (PresetMenu, AStateSavedOnAnotherThreadWhileTheMenuLoadsNamesAPreset)
 {
     start ({ "alpha", "beta" });
 
-    // Without the sequencer's steps in the saved text: their own hand-over is another matter.
-    for (auto* name : { "alpha.json", "beta.json" })
-        put (local(), name, R"({ "Seq_Mode": 0 })");
+    // Both presets hold stored steps, which each load writes while the host reads them.
+    for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
+        processor->stepSnapshots.store (k, [k] (auto& step) { step[parameter_table::seqStepSaved] = (float) (k + 1); });
 
-    processor->setParameter (parameter_table::seqMode, 0.0f);
+    ASSERT_NE (processor->getParameter (parameter_table::seqMode), 0.0f);
+
+    for (auto* name : { "alpha", "beta" })
+        ASSERT_TRUE (processor->writeUserPreset (name));
+
     std::atomic<bool> stop { false };
-    Lines saved;
+    Lines names;
 
     std::thread host ([&]
     {
         for (juce::MemoryBlock state; ! stop; state.reset())
         {
             processor->getStateInformation (state);
-            saved.push_back (juce::JSON::parse (state.toString())["currentUserPreset"].toString());
+            names.push_back (juce::JSON::parse (state.toString())["currentUserPreset"].toString());
         }
     });
 
@@ -244,6 +248,6 @@ TEST_F (PresetMenu, AStateSavedOnAnotherThreadWhileTheMenuLoadsNamesAPreset)
     stop = true;
     host.join();
 
-    for (auto& name : saved)
+    for (auto& name : names)
         ASSERT_TRUE (name.isEmpty() || name == "alpha" || name == "beta") << name;
 }
