@@ -15,12 +15,8 @@ namespace
     // The whole file, when it holds settings text; anything else must change nothing.
     bool readSettingsFile (const juce::File& file, juce::MemoryBlock& data)
     {
-        if (file.getSize() > maxSettingsFileBytes || ! file.loadFileAsData (data))
-            return false;
-
-        const auto* bytes = static_cast<const char*> (data.getData());
-        const auto length = std::find (bytes, bytes + data.getSize(), '\0') - bytes;
-        return settings_text::parse (juce::String::fromUTF8 (bytes, (int) length)).getDynamicObject() != nullptr;
+        return file.getSize() <= maxSettingsFileBytes && file.loadFileAsData (data)
+            && settings_text::parse (data.getData(), data.getSize()).isObject();
     }
 
     // `kind` names the file in the log line: "preset file" or "default file".
