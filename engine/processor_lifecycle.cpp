@@ -7,6 +7,7 @@
 #include "../platform/user_defaults.h"
 #include "../presets/factory_presets.h"
 #include "../presets/midi_wrapper.h"
+#include "../presets/preference_keys.h"
 
 int ZorvaluneAudioProcessor::mainBusChannelCount (bool isInput) const
 {
@@ -46,9 +47,9 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     if (wrapperType == wrapperType_Standalone)
     {
         using platform::user_defaults::getInteger;
-        midi_progr_change_mode = getInteger ("kAppPrefMidiProgChangeMode");
-        midi_progr_change_channel = getInteger ("kAppPrefMidiChannel");
-        midi_CC_receive_mode = getInteger ("kAppPrefMidiCCReceiveMode");
+        midi_progr_change_mode = getInteger (preference_keys::midiProgramChangeMode);
+        midi_progr_change_channel = getInteger (preference_keys::midiChannel);
+        midi_CC_receive_mode = getInteger (preference_keys::midiControlChangeMode);
         postToMessageThread ([] (ZorvaluneAudioProcessor& p) { MIDI_WRAPPER::saveMidiPrefsTask (p); });
     }
 

@@ -4,6 +4,7 @@
 #include "midi_wrapper.h"
 
 #include "factory_presets.h"
+#include "preference_keys.h"
 #include "../engine/PluginProcessor.h"
 #include "../platform/system_log.h"
 #include "../platform/user_defaults.h"
@@ -174,12 +175,12 @@ void MIDI_WRAPPER::saveMidiPrefsTask (ZorvaluneAudioProcessor& p)
 {
     using platform::user_defaults::setInteger;
 
-    setInteger ("kAppPrefMidiProgChangeMode", p.midi_progr_change_mode);
+    setInteger (preference_keys::midiProgramChangeMode, p.midi_progr_change_mode);
 
     if (p.midi_progr_change_mode != 0)
         p.enableMidiReceive();
 
-    setInteger ("kAppPrefMidiCCReceiveMode", p.midi_CC_receive_mode);
+    setInteger (preference_keys::midiControlChangeMode, p.midi_CC_receive_mode);
 
     if (p.midi_CC_receive_mode != 0)
         p.enableMidiReceive();

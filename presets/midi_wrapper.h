@@ -50,7 +50,8 @@ namespace MIDI_WRAPPER
     // The port's read procedure, on the MIDI thread.
     void myMidiInReadProc (midi_wrapper* wrapper, const platform::midi::packet* packets, int count);
 
-    // Standalone start: stores the two modes in the preferences and opens the
-    // MIDI input when one of them is on.
+    // Stores the two modes in the preferences and opens the MIDI input when
+    // one of them is on: at the standalone program's start and when a
+    // plug-in's state is restored.
     void saveMidiPrefsTask (ZorvaluneAudioProcessor& processor);
 }

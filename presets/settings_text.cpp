@@ -3,7 +3,7 @@
 
 #include "../engine/PluginProcessor.h"
 #include "../engine/safe_convert.h"
-#include "../platform/user_defaults.h"
+#include "midi_wrapper.h"
 #include "settings_text.h"
 
 #include <cmath>
@@ -142,16 +142,8 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
         midi_progr_change_channel = in.integerWithin ("midi_progr_change_channel", 0, -1, 15, 0);
 
         midi_progr_change_mode = in.integer ("midi_progr_change_mode", 0);
-        platform::user_defaults::setInteger ("kAppPrefMidiProgChangeMode", midi_progr_change_mode);
-
-        if (midi_progr_change_mode != 0)
-            enableMidiReceive();
-
         midi_CC_receive_mode = in.integer ("midi_CC_receive_mode", 0);
-        platform::user_defaults::setInteger ("kAppPrefMidiCCReceiveMode", midi_CC_receive_mode);
-
-        if (midi_CC_receive_mode != 0)
-            enableMidiReceive();
+        MIDI_WRAPPER::saveMidiPrefsTask (*this);
     }
 
     // A size the editor could never have stored is treated as "never resized".

@@ -8,6 +8,7 @@
 #include "AdvancedPanel1.h"
 #include "page_children.h"
 #include "../../engine/parameter_table.h"
+#include "../../presets/preference_keys.h"
 
 #include <optional>
 
@@ -199,9 +200,9 @@ namespace advanced_panel_design
         bool opensInput;
     };
 
-    inline constexpr MidiSetting programChangeMode { &ZorvaluneAudioProcessor::midi_progr_change_mode, "kAppPrefMidiProgChangeMode", true };
-    inline constexpr MidiSetting midiChannel       { &ZorvaluneAudioProcessor::midi_progr_change_channel, "kAppPrefMidiChannel", false };
-    inline constexpr MidiSetting controlChangeMode { &ZorvaluneAudioProcessor::midi_CC_receive_mode, "kAppPrefMidiCCReceiveMode", true };
+    inline constexpr MidiSetting programChangeMode { &ZorvaluneAudioProcessor::midi_progr_change_mode, preference_keys::midiProgramChangeMode, true };
+    inline constexpr MidiSetting midiChannel       { &ZorvaluneAudioProcessor::midi_progr_change_channel, preference_keys::midiChannel, false };
+    inline constexpr MidiSetting controlChangeMode { &ZorvaluneAudioProcessor::midi_CC_receive_mode, preference_keys::midiControlChangeMode, true };
 
     // Stores `value` in the field and the preference (message thread only).
     void storeMidiSetting (ZorvaluneAudioProcessor&, const MidiSetting&, int value);
