@@ -169,8 +169,9 @@ public:
     // missing, -2 when the file holds no settings text; a failed load changes nothing.
     int loadUserPreset (const juce::String& name);
 
-    // Writes the current settings as preset `name`; false (logged, nothing
-    // changed, the old file intact) when the name is refused or the write fails.
+    // Writes the current settings as preset `name`, which becomes the current
+    // preset; false (logged, nothing changed, the old file intact) when the
+    // name is refused or the write fails.
     bool writeUserPreset (const juce::String& name);
 
     // Deletes the file of the listed preset `name` and drops the name.

@@ -93,33 +93,28 @@ int ZorvaluneAudioProcessor::loadUserPreset (const juce::String& name)
     return 0;
 }
 
+// The preset written holds the current settings, so it is the current preset
+// from then on, also when its name was listed already: the menu then never
+// shows another preset as saved whose file does not hold them.
 bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
 {
     if (refuseBadName (name, checkPresetName (name)))
         return false;
 
-    const bool isNew = userPresetNames.count (name) == 0;
     juce::MemoryBlock text;
 
-    // A new preset's file carries its own name.
+    // The file carries its own name.
     const juce::String previous = currentUserPreset;
-
-    if (isNew)
-        currentUserPreset = name;
-
+    currentUserPreset = name;
     getStateInformation (text);
     currentUserPreset = previous;
 
     if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file"))
         return false;
 
-    if (isNew)
-    {
-        userPresetNames.insert (name);
-        currentUserPreset = name;
-        currentUserPresetIndex = getUserPresetIndx (name);
-    }
-
+    userPresetNames.insert (name);
+    currentUserPreset = name;
+    currentUserPresetIndex = getUserPresetIndx (name);
     presetModified = 0;
     return true;
 }

@@ -171,20 +171,25 @@ TEST_F (UserPresetLoading, ListedUnlistedMissingAndBrokenFiles)
     EXPECT_EQ (host.gestures, 0);
 }
 
-TEST_F (UserPresetWriting, NewNamesBecomeCurrentListedNamesAreReplaced)
+TEST_F (UserPresetWriting, TheWrittenPresetBecomesCurrentAndAListedOneIsReplaced)
 {
     ZorvaluneAudioProcessor p;
     ASSERT_TRUE (p.writeUserPreset ("b"));
     ASSERT_TRUE (p.writeUserPreset ("a"));
     EXPECT_EQ (p.currentUserPresetIndex, 0);
 
+    // Written under a listed name, the changes are saved there, not in "a".
     p.setParameter (0, 0.5f);
     ASSERT_TRUE (p.writeUserPreset ("b"));
-    EXPECT_EQ (p.currentUserPreset, "a");
+    EXPECT_EQ (p.currentUserPreset, "b");
+    EXPECT_EQ (p.currentUserPresetIndex, 1);
     EXPECT_EQ (p.presetModified.load(), 0);
     EXPECT_EQ (filesIn (local()), 2);
     EXPECT_EQ ((double) juce::JSON::parse (local().getChildFile ("b.json"))["Dry Wet"], 0.5);
-    EXPECT_EQ (juce::JSON::parse (local().getChildFile ("a.json"))["currentUserPreset"].toString(), "a");
+    EXPECT_EQ ((double) juce::JSON::parse (local().getChildFile ("a.json"))["Dry Wet"], 1.0);
+
+    for (auto* name : { "a", "b" })
+        EXPECT_EQ (juce::JSON::parse (local().getChildFile (juce::String (name) + ".json"))["currentUserPreset"].toString(), name);
 }
 
 TEST_F (UserPresetWriting, AFailedWriteKeepsTheOldFileAndIsNoSuccess)

@@ -117,6 +117,15 @@ TEST_F (PresetMenu, EveryCommandWorksThroughTheMenu)
     EXPECT_EQ (dryWetIn ("drums:kick.json"), 0.6f);
     EXPECT_EQ (shown(), "kick");
 
+    // Added under a listed name: that preset holds the changes and shows as current.
+    processor->setParameter (0, 0.65f);
+    panel->updateUserPresets();
+    pick (1);
+    answer ("pad");
+    EXPECT_EQ (dryWetIn ("pad.json"), 0.65f);
+    EXPECT_EQ (dryWetIn ("drums:kick.json"), 0.6f);
+    EXPECT_EQ (shown(), "pad");
+
     processor->setParameter (0, 0.7f);
     pick (3);
     EXPECT_EQ (dryWetIn ("ZorvaluneDefault.json"), 0.7f);
