@@ -122,7 +122,7 @@ namespace advanced_panel_design
     // The knob row of `slider`, or null for any other slider.
     inline const Knob* knobFor (const AdvancedPanel1& page, const juce::Component* slider)
     {
-        return slider != nullptr ? page_children::rowFor (page, knobs, &Knob::slider, *slider) : nullptr;
+        return page_children::rowFor (page, knobs, &Knob::slider, slider);
     }
 
     //============================================================================== selectors

@@ -94,12 +94,8 @@ namespace
 
 void AdvancedPanel1::comboBoxChanged (juce::ComboBox* combo)
 {
-    for (auto& binding : comboBindings)
-        if (binding.combo (*this) == combo)
-        {
-            binding.chosen (*this, combo->getSelectedId());
-            return;
-        }
+    if (const auto* binding = page_children::rowFor (*this, comboBindings, &ComboBinding::combo, combo))
+        binding->chosen (*this, combo->getSelectedId());
 }
 
 void AdvancedPanel1::buttonClicked (juce::Button* button)

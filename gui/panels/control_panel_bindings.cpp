@@ -57,13 +57,9 @@ void control_panel_bindings::armDryWetDoubleClick (juce::Slider& dryWet)
 
 namespace
 {
-    const Knob* knobFor (const ControlPanel& panel, const juce::Slider* slider)
+    const Knob* knobFor (const ControlPanel& panel, const juce::Component* slider)
     {
-        for (auto& knob : knobs)
-            if ((panel.*knob.slider).get() == slider)
-                return &knob;
-
-        return nullptr;
+        return page_children::rowFor (panel, knobs, &Knob::slider, slider);
     }
 
     //========================================================================== knobs
@@ -326,30 +322,21 @@ void ControlPanel::sliderDragEnded (juce::Slider* slider)
 
 void ControlPanel::buttonClicked (juce::Button* button)
 {
-    for (auto& binding : buttonBindings)
-        if (binding.button (*this) == button)
-        {
-            binding.clicked (*this, button->getToggleState());
-            return;
-        }
+    if (const auto* binding = page_children::rowFor (*this, buttonBindings, &ButtonBinding::button, button))
+        binding->clicked (*this, button->getToggleState());
 }
 
 void ControlPanel::comboBoxChanged (juce::ComboBox* combo)
 {
-    for (auto& binding : comboBindings)
-        if ((this->*binding.combo).get() == combo)
-        {
-            binding.chosen (*this, combo->getSelectedId());
-            return;
-        }
+    if (const auto* binding = page_children::rowFor (*this, comboBindings, &ComboBinding::combo, combo))
+        binding->chosen (*this, combo->getSelectedId());
 }
 
 //============================================================================== host lookup
 int ControlPanel::getControlParameterIndex (juce::Component& control)
 {
-    for (auto& knob : knobs)
-        if ((this->*knob.slider).get() == &control)
-            return knob.parameter;
+    if (const auto* knob = knobFor (*this, &control))
+        return knob->parameter;
 
     if (advancedPanel == nullptr)
         return -1;

@@ -204,7 +204,7 @@ namespace
 //============================================================================== settings by kind
 void configure (ControlPanel& panel, juce::Slider& slider)
 {
-    const auto* knob = page_children::rowFor (panel, knobs, &Knob::slider, slider);
+    const auto* knob = page_children::rowFor (panel, knobs, &Knob::slider, &slider);
     jassert (knob != nullptr);
 
     slider.setName (knob->name);
@@ -224,7 +224,7 @@ void configure (ControlPanel& panel, juce::Label& label)
 
 void configure (ControlPanel& panel, juce::TextButton& button)
 {
-    const auto* row = page_children::rowFor (panel, textButtons, &ButtonRow<juce::TextButton>::button, button);
+    const auto* row = page_children::rowFor (panel, textButtons, &ButtonRow<juce::TextButton>::button, &button);
     jassert (row != nullptr);
 
     button.setName (row->name);
@@ -236,7 +236,7 @@ void configure (ControlPanel& panel, juce::TextButton& button)
 
 void configure (ControlPanel& panel, juce::ImageButton& button)
 {
-    const auto* row = page_children::rowFor (panel, imageButtons, &ButtonRow<juce::ImageButton>::button, button);
+    const auto* row = page_children::rowFor (panel, imageButtons, &ButtonRow<juce::ImageButton>::button, &button);
     jassert (row != nullptr);
 
     button.setName (row->name);
@@ -258,7 +258,7 @@ void configure (ControlPanel& panel, juce::ToggleButton& toggle)
 
 void configure (ControlPanel& panel, ComboBox_IgnoreKeys& comboBox)
 {
-    const auto* combo = page_children::rowFor (panel, combos, &Combo::combo, comboBox);
+    const auto* combo = page_children::rowFor (panel, combos, &Combo::combo, &comboBox);
     jassert (combo != nullptr);
 
     comboBox.setName (combo->name);

@@ -68,10 +68,22 @@ namespace page_children
 
     // The row of `rows` whose `member` owns component `c` of `page`, or null.
     template <typename Page, typename Row, std::size_t N, typename T>
-    const Row* rowFor (const Page& page, const Row (&rows)[N], T Row::* member, const juce::Component& c)
+    const Row* rowFor (const Page& page, const Row (&rows)[N], T Row::* member, const juce::Component* c)
     {
         for (auto& row : rows)
-            if ((page.*(row.*member)).get() == &c)
+            if (c != nullptr && (page.*(row.*member)).get() == c)
+                return &row;
+
+        return nullptr;
+    }
+
+    // The same for rows that reach their component through a function.
+    template <typename Page, typename Row, std::size_t N>
+    const Row* rowFor (const Page& page, const Row (&rows)[N], juce::Component* (*Row::* get) (const Page&),
+                       const juce::Component* c)
+    {
+        for (auto& row : rows)
+            if (c != nullptr && (row.*get) (page) == c)
                 return &row;
 
         return nullptr;
@@ -99,7 +111,7 @@ namespace page_children
     template <typename Page, std::size_t N>
     void setUpCaption (const Page& page, const Caption<Page> (&captions)[N], juce::Label& label)
     {
-        const auto* caption = rowFor (page, captions, &Caption<Page>::label, label);
+        const auto* caption = rowFor (page, captions, &Caption<Page>::label, &label);
         jassert (caption != nullptr);
 
         if (caption != nullptr)
