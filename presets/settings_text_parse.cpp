@@ -169,6 +169,28 @@ namespace
             return false;
         }
 
+        // The items of an object or an array after its opening bracket, up to
+        // `close`; a comma may follow the last one.
+        template <typename ReadItem>
+        bool items (char close, ReadItem&& readItem)
+        {
+            for (;;)
+            {
+                skipWhitespace();
+
+                if (matchIf (close))
+                    return true;
+
+                if (! readItem())
+                    return false;
+
+                skipWhitespace();
+
+                if (! matchIf (','))
+                    return matchIf (close);
+            }
+        }
+
         bool object (juce::var& out, int depth)
         {
             if (depth > settings_text::maxNesting)
@@ -177,43 +199,26 @@ namespace
             auto* object = new juce::DynamicObject();
             juce::var result (object);
 
-            for (;;)
+            const auto property = [&]
             {
-                skipWhitespace();
-
-                if (matchIf ('}'))
-                    break;
-
-                if (! matchIf ('"'))
-                    return false;
-
                 juce::String name;
-
-                if (! string ('"', name) || name.isEmpty())
-                    return false;
-
-                skipWhitespace();
-
-                if (! matchIf (':'))
-                    return false;
-
                 juce::var value;
 
-                if (! any (value, depth))
+                if (! matchIf ('"') || ! string ('"', name) || name.isEmpty())
+                    return false;
+
+                skipWhitespace();
+
+                if (! matchIf (':') || ! any (value, depth))
                     return false;
 
                 // A repeated key keeps its place and takes the later value.
                 object->getProperties().set (juce::Identifier (name), value);
-                skipWhitespace();
+                return true;
+            };
 
-                if (matchIf (','))
-                    continue;
-
-                if (matchIf ('}'))
-                    break;
-
+            if (! items ('}', property))
                 return false;
-            }
 
             out = result;
             return true;
@@ -226,29 +231,19 @@ namespace
 
             juce::var result { juce::Array<juce::var>() };
 
-            for (;;)
+            const auto item = [&]
             {
-                skipWhitespace();
+                juce::var value;
 
-                if (matchIf (']'))
-                    break;
-
-                juce::var item;
-
-                if (! any (item, depth))
+                if (! any (value, depth))
                     return false;
 
-                result.getArray()->add (item);
-                skipWhitespace();
+                result.getArray()->add (value);
+                return true;
+            };
 
-                if (matchIf (','))
-                    continue;
-
-                if (matchIf (']'))
-                    break;
-
+            if (! items (']', item))
                 return false;
-            }
 
             out = result;
             return true;
