@@ -1,6 +1,7 @@
 #include "block_steps.h"
 
 #include "presets/factory_presets.h"
+#include "tests/host_recorder.h"
 
 #include <thread>
 
@@ -8,14 +9,6 @@ using namespace engine_test;
 
 namespace
 {
-    struct parameter_listener : juce::AudioProcessorListener
-    {
-        std::vector<std::pair<int, float>> changes;
-
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { changes.emplace_back (index, value); }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-    };
-
     // The waveform the slot's oscillators take at the next block.
     int waveformOf (const ZorvaluneAudioProcessor& p, int slot)
     {
@@ -121,8 +114,7 @@ TEST (ModulationSources, TimerAndMidiFromOtherThreadsWaitForTheMessageThread)
 TEST (TempoLock, SyncedRatesFollowTheTempoAndTellTheHost)
 {
     ZorvaluneAudioProcessor p;
-    parameter_listener host;
-    p.addListener (&host);
+    test_support::HostRecorder host (p);
     p.presetModified = 1;
     p.currentProgram = 3;
     p.lfo1SyncIndex = 8;     // one beat
@@ -153,8 +145,6 @@ TEST (TempoLock, SyncedRatesFollowTheTempoAndTellTheHost)
     p.calc_delay_times();
     EXPECT_FLOAT_EQ (p.lfo1Hz.load(), 1.5f);
     EXPECT_FLOAT_EQ (p.lfo2Hz.load(), 6.0f);
-
-    p.removeListener (&host);
 }
 
 TEST (TempoLock, NothingLocksWithoutATempoOrAChoice)

@@ -3,6 +3,7 @@
 #include "engine/PluginProcessor.h"
 #include "platform/config_folder.h"
 #include "presets/midi_wrapper.h"
+#include "tests/host_recorder.h"
 #include "tests/message_pump.h"
 #include "tests/platform/fake_midi_services.h"
 
@@ -40,13 +41,6 @@ namespace
         test_support::ScopedFakeMidi midi;
         ZorvaluneAudioProcessor p;
     };
-
-    struct parameter_listener : juce::AudioProcessorListener
-    {
-        int changes = 0;
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override { ++changes; }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-    };
 }
 
 TEST (MidiInput, TheModesAndTheChannelDecideWhatPasses)
@@ -79,8 +73,7 @@ TEST (MidiInput, ControllersSetTheirParametersFromTheFirstMessageOfAPacketWithou
     midi_rig rig;
     auto& p = rig.p;
     p.midi_CC_receive_mode = 1;
-    parameter_listener host;
-    p.addListener (&host);
+    test_support::HostRecorder host (p);
     p.setParameter (slewRate, 0.25f);
 
     EXPECT_EQ (rig.controlChange (0, 102, 64), (float) (64 / 127.0));
@@ -95,8 +88,7 @@ TEST (MidiInput, ControllersSetTheirParametersFromTheFirstMessageOfAPacketWithou
 
     rig.send ({ { 0xB0, 102 } });   // no value byte: 0
     EXPECT_EQ (p.getParameter (noiseMix), 0.0f);
-    EXPECT_EQ (host.changes, 0);
-    p.removeListener (&host);
+    EXPECT_TRUE (host.changes.empty());
 }
 
 TEST (MidiInput, ProgramChangesPickAUserPresetByPositionOrByNameTag)

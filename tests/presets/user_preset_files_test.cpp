@@ -2,6 +2,7 @@
 
 #include "engine/PluginProcessor.h"
 #include "platform/cloud_documents.h"
+#include "tests/host_recorder.h"
 #include "tests/log_capture.h"
 #include "tests/preset_folder_fixture.h"
 
@@ -22,21 +23,6 @@ namespace
         {
             return PresetFolderTest::put (folder, path, text);
         }
-    };
-
-    // What the host learns from the processor: values, and gestures around them.
-    struct HostView : juce::AudioProcessorListener
-    {
-        explicit HostView (juce::AudioProcessor& p) : processor (p) { processor.addListener (this); }
-        ~HostView() override { processor.removeListener (this); }
-
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override { values[i] = v; }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { ++gestures; }
-
-        juce::AudioProcessor& processor;
-        std::map<int, float> values;
-        int gestures = 0;
     };
 
     // While it lives, no file of this process may grow past `bytes`: a full disk.
@@ -144,7 +130,7 @@ TEST_F (UserPresetLoading, ListedUnlistedMissingAndBrokenFiles)
     p.midi_progr_change_mode = 1;
     put (local(), "unlisted.json");
     test_support::LogCapture log;
-    HostView host (p);
+    test_support::HostRecorder host (p);
 
     local().getChildFile ("gone.json").deleteFile();
     EXPECT_EQ (p.loadUserPreset ("gone"), -1);
@@ -156,7 +142,7 @@ TEST_F (UserPresetLoading, ListedUnlistedMissingAndBrokenFiles)
 
     EXPECT_EQ (p.getParameter (0), 1.0f);
     EXPECT_EQ (p.currentUserPreset, "");
-    EXPECT_TRUE (host.values.empty());
+    EXPECT_TRUE (host.changes.empty());
 
     p.setParameter (1, 0.3f);
     EXPECT_EQ (p.loadUserPreset ("soft"), 0);
@@ -166,9 +152,9 @@ TEST_F (UserPresetLoading, ListedUnlistedMissingAndBrokenFiles)
     EXPECT_EQ (p.midi_progr_change_mode, 1);
 
     // The host hears the loaded values, with no gesture that a recording host would take for a touch.
-    EXPECT_EQ (host.values.size(), 48u);
-    EXPECT_EQ (host.values[0], 0.25f);
-    EXPECT_EQ (host.gestures, 0);
+    ASSERT_EQ (host.changes.size(), 48u);
+    EXPECT_EQ (host.changes[0], (std::pair<int, float> { 0, 0.25f }));
+    EXPECT_TRUE (host.begun.empty());
 }
 
 TEST_F (UserPresetWriting, TheWrittenPresetBecomesCurrentAndAListedOneIsReplaced)

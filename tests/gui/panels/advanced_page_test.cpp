@@ -16,15 +16,12 @@ using Changes = std::vector<std::pair<int, float>>;
 
 namespace
 {
-    class AdvancedPage : public testing::Test
+    // Made before the processor: the page may open the MIDI input.
+    struct WithFakeMidi { test_support::ScopedFakeMidi midi; };
+
+    class AdvancedPage : protected WithFakeMidi, public PanelTest
     {
     protected:
-        // The LED tests tick the page themselves.
-        AdvancedPage()
-        {
-            processor.prepareToPlay (48000.0, 64);
-            page.stopTimer();
-        }
 
         // The user's pick of the item that shows `text`.
         static void pick (juce::ComboBox& combo, const juce::String& text)
@@ -36,11 +33,7 @@ namespace
             ADD_FAILURE() << "no item " << text;
         }
 
-        test_support::ScopedFakeMidi midi;      // the page may open the MIDI input
-        ZorvaluneAudioProcessor processor;
-        ControlPanel panel { processor };
         AdvancedPanel1& page = *panel.advancedPanel;
-        HostRecorder host { processor };
     };
 
     std::vector<int> itemIds (juce::ComboBox& combo)
@@ -115,22 +108,8 @@ TEST_F (AdvancedPage, SnapshotShowsEveryCaptionAndKnobTheLinesAndTheLitLeds)
 
     const auto image = page.createComponentSnapshot (page.getLocalBounds());
     ASSERT_TRUE (writeSnapshot (image, "advanced_page"));
-    int checked = 0;
-
-    for (auto* child : page.getChildren())
-    {
-        auto* label = dynamic_cast<juce::Label*> (child);
-        const bool caption = label != nullptr && label->getText().isNotEmpty();
-
-        if (child->isVisible() && (caption || dynamic_cast<juce::Slider*> (child) != nullptr))
-        {
-            EXPECT_GT (lightPixels (image, child->getBounds(), child->isEnabled() ? 0.6f : 0.4f), 10)
-                << (caption ? label->getText() : child->getName());
-            ++checked;
-        }
-    }
-
-    EXPECT_EQ (checked, 32);    // every caption but the second source's slot, the version text, 10 knobs
+    // Every caption but the second source's slot, the version text, 10 knobs.
+    EXPECT_EQ (expectCaptionsAndKnobsLit (image, page, page), 32);
 
     for (auto* led : { page.mod1LinkLed.get(), page.clipLed.get() })
     {
@@ -378,7 +357,7 @@ TEST (AdvancedPageInEditor, AProgramChangeReachesThePageThroughTheEditorsRefresh
 
     const auto& program = sPresets.list[2];     // "snare noise": the noise detector and a band-pass
     p.setCurrentProgram (2);
-    ASSERT_TRUE (pumpUntil ([&] { return page.noiseFilterCombo->getText() == "Bandpass"; }));
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return page.noiseFilterCombo->getText() == "Bandpass"; }));
     EXPECT_TRUE (page.filterQSlider->isEnabled());
     int shown = 0;
 

@@ -8,16 +8,10 @@ using namespace panel_tests;
 
 namespace
 {
-    class Bindings : public testing::Test
+    class Bindings : public PanelTest
     {
     protected:
-        Bindings() { processor.prepareToPlay (48000.0, 64); }
-
         float value (int index) { return processor.parameterValues[(size_t) index].load(); }
-
-        ZorvaluneAudioProcessor processor;
-        ControlPanel panel { processor };
-        HostRecorder host { processor };
     };
 }
 

@@ -140,7 +140,7 @@ TEST (EditorWindow, RefreshRequestFromAnotherThreadRunsOnTheMessageThread)
 
     // Nothing ran on the worker: the refresh waits for the message loop.
     EXPECT_TRUE (weightButton.isVisible());
-    EXPECT_TRUE (panel_tests::pumpUntil ([&] { return ! weightButton.isVisible(); }));
+    EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return ! weightButton.isVisible(); }));
 }
 
 TEST (EditorWindow, ClosingWithARefreshPendingIsSafe)
@@ -159,7 +159,7 @@ TEST (EditorWindow, ClosingWithARefreshPendingIsSafe)
     for (int round = 0; round < 5; ++round)
     {
         OpenEditor open (p);
-        panel_tests::pumpUntil ([] { return false; }, 30);
+        test_support::pumpMessagesFor (30);
         open.editor->triggerAsyncUpdate();
     }
 
@@ -181,32 +181,8 @@ TEST (EditorWindow, SnapshotsOfTheWholeEditorShowEveryCaptionAndKnob)
         const auto image = open.editor->createComponentSnapshot (open.editor->getLocalBounds());
         ASSERT_EQ (image.getBounds(), open.editor->getLocalBounds());
 
-        // Captions and knob values draw in light translucent white on the dark
-        // panel: one covered, misplaced or drawn in the wrong colour leaves its
-        // area without light pixels.
-        int checked = 0;
-
-        for (auto* child : open.panel().getChildren())
-        {
-            auto* label = dynamic_cast<juce::Label*> (child);
-            const bool caption = label != nullptr && label->getText().isNotEmpty();
-
-            if (! child->isVisible() || (! caption && dynamic_cast<juce::Slider*> (child) == nullptr))
-                continue;
-
-            const auto area = open.editor->getLocalArea (child, child->getLocalBounds()).getIntersection (image.getBounds());
-            const float lightness = child->isEnabled() ? 0.6f : 0.4f;     // a switched-off section draws dimmed
-            int light = 0;
-
-            for (int y = area.getY(); y < area.getBottom(); ++y)
-                for (int x = area.getX(); x < area.getRight(); ++x)
-                    light += image.getPixelAt (x, y).getBrightness() > lightness ? 1 : 0;
-
-            EXPECT_GT (light, 10) << w << " x " << h << ": " << child->getName() << " " << (caption ? label->getText() : juce::String());
-            ++checked;
-        }
-
-        EXPECT_GT (checked, 40);
+        SCOPED_TRACE (juce::String (w) + " x " + juce::String (h));
+        EXPECT_GT (panel_tests::expectCaptionsAndKnobsLit (image, *open.editor, open.panel()), 40);
 
         EXPECT_TRUE (panel_tests::writeSnapshot (image, "editor_" + juce::String (w) + "x" + juce::String (h)));
     }

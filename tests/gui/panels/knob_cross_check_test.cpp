@@ -16,7 +16,7 @@ namespace
 
     juce::Range<double> unitsOf (int index) { return juce::Range<double>::between (inUnits (index, 0.0f), inUnits (index, 1.0f)); }
 
-    class KnobCrossCheck : public testing::Test
+    class KnobCrossCheck : public PanelTest
     {
     protected:
         // The knobs of the main page, then those of the advanced page.
@@ -27,10 +27,6 @@ namespace
             knobs.insert (knobs.end(), advanced.begin(), advanced.end());
             return knobs;
         }
-
-        ZorvaluneAudioProcessor processor;
-        ControlPanel panel { processor };
-        HostRecorder host { processor };
     };
 }
 

@@ -5,11 +5,9 @@
 #include "engine/PluginProcessor.h"
 #include "gui/common/ZorvaluneAudioProcessorEditor.h"
 #include "gui/panels/ControlPanel.h"
+#include "tests/host_recorder.h"
 #include "tests/message_pump.h"
 
-#include <chrono>
-#include <functional>
-#include <thread>
 #include <vector>
 
 namespace panel_tests
@@ -34,23 +32,6 @@ namespace panel_tests
         std::unique_ptr<ZorvaluneAudioProcessorEditor> editor;
     };
 
-    // Runs the message loop until `done` holds or the time is up.
-    inline bool pumpUntil (const std::function<bool()>& done, int timeoutMs = 2000)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (timeoutMs);
-
-        while (! done())
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-
-            test_support::pumpMessages();
-            std::this_thread::sleep_for (std::chrono::milliseconds (2));
-        }
-
-        return true;
-    }
-
     // A page's knobs: its sliders, in child order.
     inline std::vector<juce::Slider*> knobsOf (const juce::Component& page)
     {
@@ -63,22 +44,24 @@ namespace panel_tests
         return knobs;
     }
 
-    // What the host hears of a processor: parameter changes and gestures.
-    struct HostRecorder : juce::AudioProcessorListener
+    using test_support::HostRecorder;
+
+    // A processor prepared as a host prepares it, its control panel with the
+    // timers stopped (the tests tick the panel and its pages themselves), and
+    // what the host hears.
+    class PanelTest : public testing::Test
     {
-        explicit HostRecorder (juce::AudioProcessor& p) : processor (p) { p.addListener (this); }
-        ~HostRecorder() override { processor.removeListener (this); }
+    protected:
+        PanelTest()
+        {
+            processor.prepareToPlay (48000.0, 64);
+            panel.stopTimer();
+            panel.advancedPanel->stopTimer();
+        }
 
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float v) override { changes.push_back ({ i, v }); }
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
-        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int i) override { begun.push_back (i); }
-        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int i) override { ended.push_back (i); }
-
-        void clear() { changes.clear(); begun.clear(); ended.clear(); }
-
-        juce::AudioProcessor& processor;
-        std::vector<std::pair<int, float>> changes;
-        std::vector<int> begun, ended;
+        ZorvaluneAudioProcessor processor;
+        ControlPanel panel { processor };
+        HostRecorder host { processor };
     };
 
     // A click as the user makes it: toggles a toggling button, then tells the listeners.
@@ -134,5 +117,30 @@ namespace panel_tests
                 light += image.getPixelAt (x, y).getBrightness() > threshold ? 1 : 0;
 
         return light;
+    }
+
+    // Expects light pixels where `picture`, taken of `pictured`, shows each
+    // visible caption and knob of `page`: one covered, misplaced or drawn in
+    // the wrong colour leaves its area dark (a switched-off one draws dimmed).
+    // How many it checked.
+    inline int expectCaptionsAndKnobsLit (const juce::Image& picture, const juce::Component& pictured, const juce::Component& page)
+    {
+        int checked = 0;
+
+        for (auto* child : page.getChildren())
+        {
+            auto* label = dynamic_cast<juce::Label*> (child);
+            const bool caption = label != nullptr && label->getText().isNotEmpty();
+
+            if (! child->isVisible() || (! caption && dynamic_cast<juce::Slider*> (child) == nullptr))
+                continue;
+
+            const auto area = pictured.getLocalArea (child, child->getLocalBounds());
+            EXPECT_GT (lightPixels (picture, area, child->isEnabled() ? 0.6f : 0.4f), 10)
+                << child->getName() << " " << (caption ? label->getText() : juce::String());
+            ++checked;
+        }
+
+        return checked;
     }
 }

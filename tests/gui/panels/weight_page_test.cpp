@@ -4,7 +4,7 @@ using namespace panel_tests;
 
 namespace
 {
-    class WeightPage : public testing::Test
+    class WeightPage : public PanelTest
     {
     protected:
         // The main input (and so the output) with `channels` channels; 0 switches it off.
@@ -19,10 +19,7 @@ namespace
 
         juce::Slider& knob (int channel) { return **page.weightSliderRefs[(size_t) channel - 1]; }
 
-        ZorvaluneAudioProcessor processor;
-        ControlPanel panel { processor };
         WeightPanel& page = *panel.weightPanel;
-        HostRecorder host { processor };
     };
 }
 
