@@ -7,16 +7,9 @@ using namespace panel_tests;
 
 namespace
 {
-    class Refresh : public testing::Test
+    class Refresh : public PanelTest
     {
     protected:
-        // The LED tests tick the panel themselves.
-        Refresh()
-        {
-            processor.prepareToPlay (48000.0, 64);
-            panel.stopTimer();
-        }
-
         // Ticks after which `led` changed state, over `ticks` ticks.
         std::vector<int> toggles (BlinkingLed& led, int ticks)
         {
@@ -43,9 +36,6 @@ namespace
             for (size_t i = 1; i < at.size(); ++i)
                 EXPECT_EQ (at[i] - at[i - 1], every) << what;
         }
-
-        ZorvaluneAudioProcessor processor;
-        ControlPanel panel { processor };
     };
 }
 
@@ -105,10 +95,6 @@ TEST_F (Refresh, ASideChainSourceTurnsTheRateKnobIntoAGainWithALevelLed)
     EXPECT_FALSE (panel.side1Led->isVisible());
     EXPECT_EQ (panel.mod1SourceButton->getNormalImage(), panel.modSourceImages[2]);
     EXPECT_NEAR (panel.lfo1Led->getAlpha(), 0.75f, 1.0f / 255.0f);      // only the side-chain view sets it
-
-    processor.setParameter (seqMode, 0.0f);
-    panel.update_UI();
-    EXPECT_FALSE (panel.saveButton->isEnabled() || panel.startButton->isEnabled());
 }
 
 TEST_F (Refresh, RateLedsBlinkAtTheirRateForAnyRate)
@@ -193,25 +179,4 @@ TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 
     for (int k = 0; k < 8; ++k)
         EXPECT_EQ (led (k).getLedState(), BlinkingLed::ledOff);
-}
-
-TEST_F (Refresh, PresetMenuShowsTheCurrentPresetMarkedWhileModified)
-{
-    processor.userPresetNames = { "drums:kick", "pad" };
-    processor.currentUserPresetIndex = 0;
-    processor.presetModified = 1;
-    panel.update_UI();
-
-    EXPECT_EQ (panel.presetsCombo->getText(), "* kick *");
-    EXPECT_NE (panel.presetsCombo->indexOfItemId (2), -1);       // "Save preset"
-
-    processor.presetModified = 0;
-    panel.update_UI();
-    EXPECT_EQ (panel.presetsCombo->getText(), "kick");
-    EXPECT_EQ (panel.presetsCombo->indexOfItemId (2), -1);
-
-    processor.currentUserPresetIndex = -1;
-    panel.update_UI();
-    EXPECT_EQ (panel.presetsCombo->getText(), "");
-    EXPECT_EQ (panel.presetsCombo->getTextWhenNothingSelected(), "Presets");
 }

@@ -78,12 +78,15 @@ TEST_F (PresetMenu, CommandsFollowThePresetStateAndGroupsNestAsSubMenus)
     start ({ "pad", "drums:kick", "drums", "b:x", "a:b:c" });
     EXPECT_EQ (menu(), (Lines { "Copy factory presets=5", "Add preset=1", "Save as Default=3", "-",
                                 "a/b/c=6", "a/b/x=7", "drums=8", "drums/kick=9", "pad=10" }));
+    EXPECT_EQ (shown(), "");
+    EXPECT_EQ (panel->presetsCombo->getTextWhenNothingSelected(), "Presets");
     pick (6);
     EXPECT_EQ (menu()[3], "Remove preset=4");
     EXPECT_EQ (shown(), "c");
 
+    // The panel's refresh marks the current preset while it is modified.
     processor->setParameter (0, 0.5f);
-    panel->updateUserPresets();
+    panel->update_UI();
     EXPECT_EQ (menu()[2], "Save preset=2");
     EXPECT_EQ (shown(), "* b:c *");      // only the first group is cut off
 }
