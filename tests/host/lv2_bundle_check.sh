@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Lets LV2 tools that we did not write read the built bundle: lilv's lv2info
 # must list the plug-in with its ports and presets, and lv2_validate (the
-# bundle against the LV2 specification alone, whatever else is installed) must
-# report nothing beyond the known complaints about the framework's own TTL.
+# bundle against the LV2 standard's own vocabularies alone, whatever else is
+# installed) must report nothing beyond the known complaints about the
+# framework's own TTL.
 set -euo pipefail
 
 bundle="$1"        # .../LV2/Zorvalune.lv2
