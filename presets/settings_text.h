@@ -22,8 +22,9 @@ namespace settings_text
     // The one door for settings text that comes from outside (host state,
     // preset files): the parsed object, or a void var when the text does not
     // read as a settings object (an array or any other value at the top is
-    // none). The bytes end at the given count or at the first zero byte. A text that is longer or nested deeper than any
-    // settings text can be does not read either.
+    // none). The bytes end at the given count or at the first zero byte. A
+    // text that is longer or nested deeper than any settings text can be does
+    // not read either.
     juce::var parse (const void* data, std::size_t numBytes);
     juce::var parse (const juce::String& text);
 
