@@ -2,31 +2,45 @@
 // path on the same buffers, as real-time factors: seconds of audio processed
 // per second of CPU on one thread.
 //
-//   typical: stereo, 48 kHz, 512-sample blocks
-//   worst:   24 channels, 96 kHz, 64-sample blocks
-//   floor:   the bypassed path with each of those
+//   typical:  stereo, 48 kHz, 512-sample blocks (goal: 200 x)
+//   worst:    24 channels, 96 kHz, 64-sample blocks (goal: 12 x)
+//   channels: 1, 2, 8 and 24 channels at 48 kHz in 64- and 512-sample blocks,
+//             printed as the cost of one channel-sample in nanoseconds
+//   floor:    the bypassed path of typical and worst
+//
+// ZORVALUNE_BENCH_OFF="16,4" switches the given parameters off (where the
+// time goes); ZORVALUNE_BENCH_INSTRUCTION_SET=AVX2 (or AVX3, SSE4, SCALAR)
+// runs on that instruction set instead of the best this machine has.
 
 #include <benchmark/benchmark.h>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "engine/PluginProcessor.h"
+#include "engine/lane_math.h"
+
+#include <hwy/targets.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 using namespace parameter_table;
 
 namespace
 {
-    struct setting { double rate; int block; int channels; };
-
-    const std::map<std::string, setting> settings {
-        { "typical", { 48000.0, 512, 2 } },
-        { "worst",   { 96000.0, 64, 24 } },
+    struct setting
+    {
+        double rate;
+        int block;
+        int channels;
     };
+
+    const setting typical { 48000.0, 512, 2 }, worst { 96000.0, 64, 24 };
+    const int channelCounts[] = { 1, 2, 8, 24 };
+    const int blockSizes[] = { 64, 512 };
 
     std::unique_ptr<ZorvaluneAudioProcessor> makeProcessor (const setting& s)
     {
@@ -55,7 +69,6 @@ namespace
         for (const auto& [index, value] : values)
             p->setParameter (index, value);
 
-        // ZORVALUNE_BENCH_OFF="16,4" switches the given parameters to 0 (finding where time goes).
         if (const char* off = std::getenv ("ZORVALUNE_BENCH_OFF"))
             for (const auto& index : juce::StringArray::fromTokens (off, ",", ""))
                 p->setParameter (index.getIntValue(), 0.0f);
@@ -85,9 +98,8 @@ namespace
         p.setParameter (pitchLowPassFreq, 0.4f + shift);
     }
 
-    void run (benchmark::State& state, const std::string& name, bool bypassed)
+    void run (benchmark::State& state, setting s, bool bypassed)
     {
-        const auto& s = settings.at (name);
         auto p = makeProcessor (s);
         const auto source = makeInput (s);
         juce::AudioBuffer<float> buffer (s.channels, s.block);
@@ -120,11 +132,19 @@ namespace
             benchmark::DoNotOptimize (buffer.getReadPointer (0));
         }
 
-        state.counters["rt_factor"] = benchmark::Counter ((double) s.block / s.rate,
-                                                          benchmark::Counter::kIsIterationInvariantRate);
+        state.counters["rt_factor"] = benchmark::Counter ((double) s.block / s.rate, benchmark::Counter::kIsIterationInvariantRate);
+        state.counters["ns_per_channel_sample"] = benchmark::Counter ((double) s.block * s.channels * 1.0e-9,
+                                                                      benchmark::Counter::kIsIterationInvariantRate
+                                                                    | benchmark::Counter::kInvert);
     }
 
-    // Prints the real-time factors again as a short table at the end.
+    std::string channelsName (int channels, int block)
+    {
+        return "channels/" + std::to_string (channels) + "/block/" + std::to_string (block);
+    }
+
+    // Prints the figures again at the end: the goals, and one channel's cost.
+    // With repetitions the figures are the means of the repetitions.
     class summary_reporter : public benchmark::ConsoleReporter
     {
     public:
@@ -133,34 +153,94 @@ namespace
             ConsoleReporter::ReportRuns (runs);
 
             for (const auto& r : runs)
+            {
+                if (r.run_type != Run::RT_Iteration)
+                    continue;
+
+                auto& f = figures[r.run_name.function_name];
+
                 if (const auto it = r.counters.find ("rt_factor"); it != r.counters.end())
-                    factors.emplace_back (r.benchmark_name(), it->second.value);
+                    f.factor += it->second.value;
+
+                if (const auto it = r.counters.find ("ns_per_channel_sample"); it != r.counters.end())
+                    f.nanoseconds += it->second.value;
+
+                ++f.runs;
+            }
         }
 
         void Finalize() override
         {
             ConsoleReporter::Finalize();
+            std::printf ("\nInstruction set: %s\n", lane_math::instructionSetName());
             std::printf ("\nReal-time factors (seconds of audio per CPU second, one thread):\n");
 
-            for (const auto& [name, factor] : factors)
-                std::printf ("  %-28s %10.1f x\n", name.c_str(), factor);
+            for (const auto& [name, goal] : std::map<std::string, double> { { "typical", 200.0 }, { "worst", 12.0 } })
+                if (const auto* f = find (name))
+                    std::printf ("  %-8s %8.1f x   goal %5.0f x: %s\n", name.c_str(), f->factor / f->runs, goal,
+                                 f->factor / f->runs >= goal ? "met" : "NOT met");
+
+            for (const auto* name : { "floor_typical", "floor_worst" })
+                if (const auto* f = find (name))
+                    std::printf ("  %-14s %10.1f x\n", name, f->factor / f->runs);
+
+            std::printf ("\nOne channel-sample at 48 kHz (ns):\n  channels");
+
+            for (int block : blockSizes)
+                std::printf ("  %4d-sample blocks", block);
+
+            std::printf ("\n");
+
+            for (int channels : channelCounts)
+            {
+                std::printf ("  %8d", channels);
+
+                for (int block : blockSizes)
+                    if (const auto* f = find (channelsName (channels, block)))
+                        std::printf ("  %18.1f", f->nanoseconds / f->runs);
+
+                std::printf ("\n");
+            }
         }
 
     private:
-        std::vector<std::pair<std::string, double>> factors;
-    };
-}
+        struct figure { double factor = 0.0, nanoseconds = 0.0; int runs = 0; };
+        std::map<std::string, figure> figures;
 
-BENCHMARK_CAPTURE (run, typical, std::string ("typical"), false);
-BENCHMARK_CAPTURE (run, worst, std::string ("worst"), false);
-BENCHMARK_CAPTURE (run, floor_typical, std::string ("typical"), true);
-BENCHMARK_CAPTURE (run, floor_worst, std::string ("worst"), true);
+        const figure* find (const std::string& name) const
+        {
+            const auto it = figures.find (name);
+            return it != figures.end() && it->second.runs > 0 ? &it->second : nullptr;
+        }
+    };
+
+    void chooseInstructionSet()
+    {
+        if (const char* wanted = std::getenv ("ZORVALUNE_BENCH_INSTRUCTION_SET"))
+            for (auto target : { HWY_AVX3, HWY_AVX2, HWY_SSE4, HWY_SCALAR })
+                if (std::string (hwy::TargetName (target)) == wanted)
+                    hwy::SetSupportedTargetsForTest (target);
+
+        lane_math::chooseInstructionSet();
+    }
+}
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
-    benchmark::Initialize (&argc, argv);
+    chooseInstructionSet();
 
+    benchmark::RegisterBenchmark ("typical", run, typical, false);
+    benchmark::RegisterBenchmark ("worst", run, worst, false);
+
+    for (int channels : channelCounts)
+        for (int block : blockSizes)
+            benchmark::RegisterBenchmark (channelsName (channels, block).c_str(), run, setting { 48000.0, block, channels }, false);
+
+    benchmark::RegisterBenchmark ("floor_typical", run, typical, true);
+    benchmark::RegisterBenchmark ("floor_worst", run, worst, true);
+
+    benchmark::Initialize (&argc, argv);
     summary_reporter reporter;
     benchmark::RunSpecifiedBenchmarks (&reporter);
     benchmark::Shutdown();

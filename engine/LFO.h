@@ -77,18 +77,21 @@ struct LFO
     // Whether each output moves the phase (the random waveform and silence do not).
     bool advancesPhase() const noexcept { return ! isSilent() && waveform != random; }
 
-    // One step of the phase: wrapped back by a turn once past it.
+    // One step of the phase: wrapped back by a turn once past it. (double) p
+    // > 2 pi is the same as p >= turnEnd, the first float above 2 pi.
     static float advanced (float phase, float increment) noexcept
     {
         phase = phase + increment;
 
-        if ((double) phase > twoPi)
+        if (phase >= turnEnd)
             phase = (float) ((double) phase - twoPi);
 
         return isWithinTurn (phase) ? phase : intoTurn (phase);
     }
 
-    static bool isWithinTurn (float phase) noexcept { return (double) phase <= twoPi && phase >= 0.0f; }
+    static constexpr float turnEnd = 6.2831855f;
+
+    static bool isWithinTurn (float phase) noexcept { return phase < turnEnd && phase >= 0.0f; }
 
     // Only an increment beyond a whole turn, a negative one or a broken one
     // leaves the phase outside; keep it a finite angle of one turn.

@@ -370,7 +370,7 @@ private:
 
     chain_block_values chainValues;
     chain_block_results chainResults;
-    chain_scratch chainScratch;
+    chain_scratch chainScratch {};
     int preparedChannels = 0;
     int preparedBlockCapacity = 0;
     audio_thread_log audioThreadLog;

@@ -63,22 +63,31 @@ struct chain_block_results
     float beyondLfoHz = 0.0f;
 };
 
-// Working memory of the chain, shared by the channels (they run one after the
-// other). The chain works through a block in pieces of this many samples.
+// Working memory of the chain. Channels run side by side, one per SIMD lane,
+// in groups of up to maxLanes; a group works through the block in pieces of
+// `length` samples, and each array holds a piece of the whole group with the
+// lanes interleaved: the value of sample j in lane l is at j * lanes + l.
 struct chain_scratch
 {
     static constexpr int length = 256;
+    static constexpr int maxLanes = 8;
 
-    std::array<float, length> work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
-                              noiseGain, noiseShare, noise, clipped, lowPass, drive, driveTanh, shaped, tapeRate, tapeLfoHz,
-                              tapeIncrement, tapeWobble, noiseLevel;
-    std::array<double, length> clipInSums, clipOutSums;
-    std::array<int, length> noiseAt, lowPassAt;
-    std::array<bool, length> gateOpen;
+    template <typename T>
+    using lanes = std::array<T, length * maxLanes>;
+
+    lanes<float> input, work, gain, wet, dry, wetShare, clipGain, mod1, mod2, depth1, depth2, meanSquare,
+                 noiseGain, noiseShare, noise, clipped, drive, driveTanh, shaped, tapeRate, tapeLfoHz,
+                 tapeIncrement, tapeWobble, noiseLevel, windowIn, windowOut, readFraction, readBefore, readAfter;
+    lanes<double> clipInSums, clipOutSums;
+    std::array<float, length> oneLane, oneLaneOut;   // a piece of one lane on its own
+    std::array<int, length> oneLaneAt, tapeAt0, tapeAt1;
+    std::array<std::uint32_t, length> draws;
 };
 
-// Runs one channel's effect chain over n samples. `in` and `out` may be the
-// same memory; `in` is overwritten with the gained (and possibly held) input.
-// Channel 0 also reports the modulated tape wobble rate.
-void runChannelChain (channel_state& state, const chain_block_values& block, bool firstChannel,
-                      float* in, float* out, chain_scratch& scratch, chain_block_results& results) noexcept;
+// Runs the effect chain of `count` channels (at most 24) over one block, in
+// channel order as far as anything outside the channels can tell. `samples`
+// holds each channel's input, replaced by its output (null: the channel only
+// takes its block's settings). Channel 0 also reports the modulated tape
+// wobble rate.
+void runChannelChains (channel_state* const* states, float* const* samples, int count,
+                       const chain_block_values& block, chain_scratch& scratch, chain_block_results& results) noexcept;

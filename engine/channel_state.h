@@ -7,6 +7,7 @@
 #include "LFO.h"
 #include "delay_line.h"
 #include "fixed_ring.h"
+#include "noise_generator.h"
 #include "smooth_IIR_filter.h"
 #include "summed_window.h"
 
@@ -122,7 +123,7 @@ struct channel_state
     float sampleHoldValue = 0.0f;
 
     LFO lfo1, lfo2;
-    std::mt19937 noiseRng { 5489u };
+    noise_generator noiseRng { 5489u };
     LFO tapeLfo;
 
     int releaseCounter = 0;

@@ -12,26 +12,32 @@ public:
     // Not for the audio thread. Keeps the newest samples when growing.
     void reserve (int capacity)
     {
-        if (capacity <= this->capacity())
+        if (capacity <= limit)
             return;
 
-        std::vector<float> grown ((size_t) capacity, 0.0f);
-        const int keep = this->capacity();
+        // The storage is a power of two long, so wrapping an index is a mask.
+        int length = 1;
+
+        while (length < capacity)
+            length *= 2;
+
+        std::vector<float> grown ((size_t) length, 0.0f);
+        const int keep = limit;
 
         for (int d = 0; d < keep; ++d)
             grown[(size_t) (keep - 1 - d)] = delayed (d);
 
         buffer.swap (grown);
-        newest = keep > 0 ? keep - 1 : capacity - 1;
+        mask = length - 1;
+        limit = capacity;
+        newest = keep > 0 ? keep - 1 : mask;
     }
 
-    int capacity() const noexcept { return (int) buffer.size(); }
+    int capacity() const noexcept { return limit; }
 
     void push (float x) noexcept
     {
-        if (++newest >= capacity())
-            newest = 0;
-
+        newest = (newest + 1) & mask;
         buffer[(size_t) newest] = x;
     }
 
@@ -39,14 +45,66 @@ public:
     // the line holds.
     float delayed (int delay) const noexcept
     {
-        delay = std::clamp (delay, 0, capacity() - 1);
-        int i = newest - delay;
-        return buffer[(size_t) (i < 0 ? i + capacity() : i)];
+        return buffer[(size_t) ((newest - within (delay)) & mask)];
+    }
+
+    // A delay as delayed() takes it.
+    int within (int delay) const noexcept { return std::clamp (delay, 0, limit - 1); }
+
+    // Asks the cache for what reads at `delay` over the next `count` pushes
+    // will see (the read moves on with the writes).
+    void prefetchDelayed (int delay, int count) const noexcept
+    {
+        if (limit == 0)
+            return;
+
+        for (int k = 0; k < count + 16; k += 16)
+            __builtin_prefetch (&buffer[(size_t) ((newest + 1 - within (delay) + k) & mask)]);
+    }
+
+    // Asks the cache for where the next `count` pushes will write.
+    void prefetchPushes (int count) const noexcept
+    {
+        for (int k = 1; k < count + 16; k += 16)
+            __builtin_prefetch (&buffer[(size_t) ((newest + k) & mask)], 1);
     }
 
     void zero() noexcept { std::fill (buffer.begin(), buffer.end(), 0.0f); }
 
+    // The write position in a local for a run of pushes and reads (kept in
+    // the line it goes through memory at every step); store() puts it back.
+    class cursor
+    {
+    public:
+        explicit cursor (delay_line& d) noexcept
+            : line (d), data (d.buffer.data()), mask (d.mask), newest (d.newest) {}
+
+        void store() noexcept { line.newest = newest; }
+
+        // Where the push `ahead` pushes on writes, and what a read at `delay`
+        // then reads, in the storage; `advance` moves the write on by that
+        // many pushes made there directly.
+        int slotAhead (int ahead) const noexcept { return (newest + ahead) & mask; }
+        int slotBefore (int slot, int delay) const noexcept { return (slot - delay) & mask; }
+        float* storage() const noexcept { return data; }
+        void advance (int pushes) noexcept { newest = (newest + pushes) & mask; }
+
+        void push (float x) noexcept
+        {
+            newest = (newest + 1) & mask;
+            data[newest] = x;
+        }
+
+        float delayed (int delay) const noexcept { return data[(newest - line.within (delay)) & mask]; }
+
+    private:
+        delay_line& line;
+        float* data;
+        int mask, newest;
+    };
+
 private:
     std::vector<float> buffer;
+    int mask = 0, limit = 0;
     int newest = 0;
 };

@@ -70,6 +70,44 @@ public:
 
     void clear() noexcept { head = 0; count = 0; }
 
+    // Elements 0 .. count - 1 into every `stride`-th place of `out`.
+    void copyFront (T* out, int count, int stride) const noexcept
+    {
+        const int firstRun = std::min (count, (int) storage.size() - head);
+
+        for (int i = 0; i < firstRun; ++i)
+            out[i * stride] = storage[(size_t) (head + i)];
+
+        for (int i = firstRun; i < count; ++i)
+            out[i * stride] = storage[(size_t) (i - firstRun)];
+    }
+
+    // Appends `count` values, every `stride`-th one of `in`. The caller
+    // makes room first.
+    void append (const T* in, int count, int stride) noexcept
+    {
+        assert (this->count + count <= limit);
+        const int at = wrap (head + this->count);
+        const int firstRun = std::min (count, (int) storage.size() - at);
+
+        for (int i = 0; i < firstRun; ++i)
+            storage[(size_t) (at + i)] = in[i * stride];
+
+        for (int i = firstRun; i < count; ++i)
+            storage[(size_t) (i - firstRun)] = in[i * stride];
+
+        this->count += count;
+    }
+
+    // Asks the cache for elements first .. first + count - 1 ahead of reading them.
+    void prefetch (int first, int count) const noexcept
+    {
+        constexpr int perLine = 64 / (int) sizeof (T);
+
+        for (int i = 0; i < count + perLine; i += perLine)
+            __builtin_prefetch (&storage[(size_t) wrap (head + first + i)]);
+    }
+
     // Sets every element held to `value`, keeping the size.
     void fill (T value) noexcept
     {
@@ -77,6 +115,57 @@ public:
         std::fill_n (storage.begin() + head, firstRun, value);
         std::fill_n (storage.begin(), count - firstRun, value);
     }
+
+    // The ring's positions in locals for a run of steps: kept in the ring
+    // they make a round trip through memory at every step, since any store
+    // of an element might have been to them. store() puts them back.
+    class cursor
+    {
+    public:
+        explicit cursor (fixed_ring& r) noexcept
+            : ring (r), data (r.storage.data()), mask (r.mask), limit (r.limit), head (r.head), count (r.count) {}
+
+        void store() noexcept { ring.head = head; ring.count = count; }
+
+        // Where element i lies in the storage, and the storage itself: rings
+        // standing alike can share the first.
+        int slotOf (int i) const noexcept { return (head + i) & mask; }
+        T* storage() const noexcept { return data; }
+
+        int size() const noexcept { return count; }
+        bool full() const noexcept { return count == limit; }
+        T& operator[] (int i) noexcept { return data[(head + i) & mask]; }
+        T& front() noexcept { return data[head]; }
+
+        void push_back (T value) noexcept
+        {
+            assert (! full());
+            data[(head + count) & mask] = value;
+            ++count;
+        }
+
+        void pop_front() noexcept { pop_front (1); }
+
+        // After values were written in place past the back: `dropped` have
+        // left the front, and `held` are held.
+        void settle (int dropped, int held) noexcept
+        {
+            head = (head + dropped) & mask;
+            count = held;
+        }
+
+        void pop_front (int n) noexcept
+        {
+            n = std::min (n, count);
+            head = (head + n) & mask;
+            count -= n;
+        }
+
+    private:
+        fixed_ring& ring;
+        T* data;
+        int mask, limit, head, count;
+    };
 
 private:
     int wrap (int i) const noexcept { return i & mask; }

@@ -115,12 +115,16 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
             state.releaseEnvelope = channel_state::initialReleaseEnvelope;
 
     chainResults = {};
+    channel_state* states[MAX_CHANNELS];
+    float* samples[MAX_CHANNELS];
 
     for (int c = 0; c < numProcessed; ++c)
     {
-        float* samples = c < buffer.getNumChannels() ? buffer.getWritePointer (c) : nullptr;
-        runChannelChain (channelStates[(size_t) c], chainValues, c == 0, samples, samples, chainScratch, chainResults);
+        states[c] = &channelStates[(size_t) c];
+        samples[c] = c < buffer.getNumChannels() ? buffer.getWritePointer (c) : nullptr;
     }
+
+    runChannelChains (states, samples, numProcessed, chainValues, chainScratch, chainResults);
 
     reportChainResults();
 

@@ -106,12 +106,19 @@ struct smooth_IIR_filter
         z1 = z2 = 0.0f;
     }
 
-private:
     // Where the current ramp started and where it ends. Each ramp sample is
     // computed from these rather than by adding the step again and again, so
     // rounding never accumulates: a low cutoff at a high rate keeps its poles
     // inside the unit circle, and the ramp ends exactly on the target.
     filter_coefficients rampFrom, rampTo;
+
+    // Very small state words are zeroed so that silence decays to true zero;
+    // non-finite ones too, so one bad sample cannot leave the filter broken:
+    // kept are those with 1e-8 < |z| <= the largest float.
+    static constexpr std::uint32_t tinyBits = 0x322bcc77;      // 1.0e-8f
+    static constexpr std::uint32_t largestBits = 0x7f7fffff;   // the largest finite float
+
+private:
 
     // Both filters in one loop when both are on (false, and nothing done, if not).
     template <bool flushEachSample>
@@ -235,15 +242,11 @@ private:
         }
     };
 
-    // Very small state words are zeroed so that silence decays to true zero;
-    // non-finite ones too, so one bad sample cannot leave the filter broken.
-    // The test is 1e-8 < |z| <= largest float as one unsigned range check on
-    // the bits (NaN and infinity lie above it), so it compiles to a rarely
-    // taken branch instead of masks on the recursion's critical path.
+    // The test is one unsigned range check on the bits (NaN and infinity lie
+    // above it), so it compiles to a rarely taken branch instead of masks on
+    // the recursion's critical path.
     static void flushTiny (float& z) noexcept
     {
-        constexpr std::uint32_t tinyBits = 0x322bcc77;      // 1.0e-8f
-        constexpr std::uint32_t largestBits = 0x7f7fffff;   // the largest finite float
         std::uint32_t bits;
         std::memcpy (&bits, &z, sizeof bits);
         const std::uint32_t magnitude = bits & 0x7fffffffu;

@@ -1,5 +1,6 @@
 target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/audio_thread_log.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/chain_setup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/channel_chain.cpp
     ${CMAKE_CURRENT_LIST_DIR}/filter_coefficients.cpp
     ${CMAKE_CURRENT_LIST_DIR}/lane_math.cpp

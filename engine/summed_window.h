@@ -25,24 +25,25 @@ struct summed_window
     int size() const noexcept { return samples.size(); }
 
     // When the window is full the oldest element makes room first.
-    void push_back (float v) noexcept { push (v, sum, fresh, freshCount); }
+    void push_back (float v) noexcept { push (samples, v, sum, fresh, freshCount); }
 
-    // push_back onto sums the caller holds, so that a run of pushes can keep
-    // them in locals.
-    void push (float v, double& runningSum, double& freshSum, int& freshHeld) noexcept
+    // push_back on the window's ring or a cursor of it, onto sums the caller
+    // holds, so that a run of pushes can keep them in locals.
+    template <class Ring>
+    static void push (Ring& ring, float v, double& runningSum, double& freshSum, int& freshHeld) noexcept
     {
-        if (samples.full())
+        if (ring.full())
         {
-            runningSum -= contribution (samples.front());
-            samples.pop_front();
+            runningSum -= contribution (ring.front());
+            ring.pop_front();
         }
 
-        samples.push_back (v);
+        ring.push_back (v);
         const double c = contribution (v);
         runningSum += c;
         freshSum += c;
 
-        if (++freshHeld >= samples.size())
+        if (++freshHeld >= ring.size())
         {
             runningSum = freshSum;
             freshSum = 0.0;
@@ -62,33 +63,35 @@ struct summed_window
     sums takeSums() const noexcept { return { sum, fresh, freshCount }; }
     void putSums (const sums& s) noexcept { sum = s.running; fresh = s.fresh; freshCount = s.freshHeld; }
 
-    // push_back onto taken sums, then the oldest element goes if `atMost` or
+    // push onto taken sums, then the oldest element goes if `atMost` or
     // more are held. Returns the mean of what is held (0 when empty, never
     // below 0).
-    float pushTakingMean (float v, int atMost, sums& s) noexcept
+    template <class Ring>
+    static float pushTakingMean (Ring& ring, float v, int atMost, sums& s) noexcept
     {
-        push (v, s.running, s.fresh, s.freshHeld);
+        push (ring, v, s.running, s.fresh, s.freshHeld);
 
-        if (samples.size() >= atMost)
+        if (ring.size() >= atMost)
         {
-            s.running -= contribution (samples.front());
-            samples.pop_front();
+            s.running -= contribution (ring.front());
+            ring.pop_front();
         }
 
-        const int held = samples.size();
+        const int held = ring.size();
         return (float) (held > 0 ? std::max (0.0, s.running) / held : 0.0);
     }
 
     // push onto taken sums, then the oldest element goes if more than
     // `longest` are held.
-    void pushKeeping (float v, int longest, sums& s) noexcept
+    template <class Ring>
+    static void pushKeeping (Ring& ring, float v, int longest, sums& s) noexcept
     {
-        push (v, s.running, s.fresh, s.freshHeld);
+        push (ring, v, s.running, s.fresh, s.freshHeld);
 
-        if (samples.size() > longest)
+        if (ring.size() > longest)
         {
-            s.running -= contribution (samples.front());
-            samples.pop_front();
+            s.running -= contribution (ring.front());
+            ring.pop_front();
         }
     }
 

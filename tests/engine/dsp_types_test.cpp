@@ -208,6 +208,25 @@ TEST (Oscillator, PhaseStaysWithinOneTurnWhateverTheIncrement)
     }
 }
 
+TEST (Oscillator, TurnIsTakenJustPastTwoPiInFloatAsInDouble)
+{
+    // The oscillators compare a float phase with a float bound; a step
+    // comes round where the phase, read in double, lies past 2 pi.
+    std::uint32_t bits;
+    std::memcpy (&bits, &LFO::turnEnd, sizeof bits);
+
+    for (std::uint32_t b = bits - 4096; b < bits + 4096; ++b)
+    {
+        float phase;
+        std::memcpy (&phase, &b, sizeof phase);
+        ASSERT_EQ (phase >= LFO::turnEnd, (double) phase > LFO::twoPi) << phase;
+        ASSERT_EQ (LFO::isWithinTurn (phase), (double) phase <= LFO::twoPi) << phase;
+    }
+
+    for (float odd : { std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN() })
+        EXPECT_EQ (odd >= LFO::turnEnd, (double) odd > LFO::twoPi);
+}
+
 //============================================================================== windows and conversions
 TEST (SummedWindow, RunningSumMatchesResummingTheWindow)
 {

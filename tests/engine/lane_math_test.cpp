@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "engine/lane_math.h"
-
-#include <hwy/targets.h>
+#include "instruction_sets.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 // The block functions give the C library's value for every input, on every
@@ -39,38 +36,6 @@ namespace
         return std::memcmp (&a, &b, sizeof a) == 0 || (std::isnan (a) && std::isnan (b));
     }
 
-    const std::vector<std::int64_t>& instructionSets()
-    {
-        static const std::vector<std::int64_t> sets = []
-        {
-            std::vector<std::int64_t> s;
-
-            for (auto t : { HWY_AVX2, HWY_SSE4, HWY_SCALAR })
-                if ((hwy::SupportedTargets() & t) != 0)
-                    s.push_back (t);
-
-            return s;
-        }();
-
-        return sets;
-    }
-
-    // Runs fn once with each instruction set in force, then restores the machine's own.
-    template <typename Fn>
-    void onEachInstructionSet (Fn fn)
-    {
-        for (auto target : instructionSets())
-        {
-            hwy::SetSupportedTargetsForTest (target);
-            lane_math::chooseInstructionSet();
-            ASSERT_EQ (std::string (lane_math::instructionSetName()), hwy::TargetName (target));
-            fn (hwy::TargetName (target));
-        }
-
-        hwy::SetSupportedTargetsForTest (0);
-        lane_math::chooseInstructionSet();
-    }
-
     void expectTheLibrarysValues (const function_case& fc)
     {
         constexpr size_t chunk = 1 << 16;
@@ -84,7 +49,7 @@ namespace
             for (size_t i = 0; i < in.size(); ++i)
                 expected[i] = fc.library (in[i]);
 
-            onEachInstructionSet ([&] (const char* set)
+            instruction_sets::each ([&] (const char* set)
             {
                 // Odd block lengths: the ends of blocks take the short way.
                 for (size_t start = 0; start < in.size(); start += 1001)

@@ -1,0 +1,121 @@
+#include "chain_setup.h"
+
+#include "safe_convert.h"
+
+using namespace parameter_table;
+
+namespace chain_setup
+{
+    mod_slot::mod_slot (const chain_block_values& blk, int slot) noexcept
+    {
+        const bool first = slot == 1;
+        source = first ? blk.mod1Source : blk.mod2Source;
+        destination = first ? blk.mod1Destination : blk.mod2Destination;
+        envelope = isEnvelopeSource (source);
+        sideGain = first ? blk.sideGain1 : blk.sideGain2;
+        received = first ? blk.receivedRow1 : blk.receivedRow2;
+        lfo = first ? &channel_state::lfo1 : &channel_state::lfo2;
+
+        const int depthIndex = first ? mod1Depth : mod2Depth;
+        depthPrev = blk.prevValue[depthIndex];
+        depthNow = blk.value[depthIndex];
+    }
+
+    switches::switches (const chain_block_values& blk) noexcept
+    {
+        const auto raw = [&] (int i) { return blk.raw[i]; };
+
+        inputFiltersOn = raw (inFiltersOn) > 0.5f;
+        highPassOn = inputFiltersOn && raw (inHighPassFreq) > 0.0f;
+        lowPassOn = inputFiltersOn && raw (inLowPassFreq) < 1.0f;
+        holdCopies = truncToInt ((double) blk.liveSrReduc * 100.0 + 0.5);
+        rateReductionOn = inputFiltersOn && holdCopies >= 2;
+
+        crushing = raw (crushOn) > 0.5f;
+        saturating = blk.drive > 0.0f && crushing;
+        reducingBits = blk.bits < 24 && crushing;
+        tapeWobbling = raw (tapeOn) > 0.5f;
+        clipLowPassOn = raw (pitchLowPassFreq) < 1.0f;
+    }
+
+    tape_start setUpTargetsAndTape (channel_state& st, const chain_block_values& blk) noexcept
+    {
+        const auto raw = [&] (int i) { return blk.raw[i]; };
+
+        st.clipGainDb.setTargetValue (raw (crushOn) > 0.5f ? blk.value[clipGain] : 0.0f);
+        st.dryWet.setTargetValue (blk.liveDryWet);
+
+        tape_start tape;
+        tape.readIndex = st.curPitchHistStartIndx;
+        tape.frequency = blk.tapeRate;
+
+        // Without depth the wobble stops; the delay stays where it is, so nothing jumps.
+        if (raw (tapeFreqDelta) == 0.0f)
+        {
+            st.tapeDepthRatio = 1.0f;
+            return tape;
+        }
+
+        st.tapeDepthRatio = raw (tapeFreqDelta) / 25.0f + 1.0f;
+        tape.frequency = blk.tapeRate > 0.1f ? blk.tapeRate : 0.1f;
+        setUpOscillator (st.tapeLfo, tape.frequency, twoPi / (double) blk.sampleRate);
+
+        int length = truncToInt ((st.tapeDepthRatio - 1.0f) * (blk.sampleRate / tape.frequency));
+
+        if (length >= channel_state::longestTapeDelay)
+            length = channel_state::longestTapeDelay;
+        else if (length < 0)
+            length = 2;
+
+        if (length == st.PitchNrSamples)
+            return tape;
+
+        st.PitchNrSamples = length;
+        const int held = st.pitchHistory.size();
+
+        if (held > length)
+        {
+            // The read position walks to the shorter delay over this block.
+            st.curPitchHistStartIndx = held - length;
+            tape.indexDelta = (st.curPitchHistStartIndx - tape.readIndex) / blk.numSamples;
+        }
+        else
+        {
+            st.curPitchHistStartIndx = 0;
+            tape.readIndex = 0;
+        }
+
+        return tape;
+    }
+
+    int setUpChannel (channel_state& st, const chain_block_values& blk, const switches& on) noexcept
+    {
+        // The RMS window of the noise detector; a shorter window drops its newest squares.
+        const int capacity = st.rmsSquares.samples.capacity() - 1;
+        const int rmsWindow = juce::jlimit (1, capacity, truncToInt (blk.liveRmsTime * 2000.0f * blk.sampleRate / 1000.0f));
+
+        if (st.rmsSquares.size() > rmsWindow)
+            st.rmsSquares.truncate (rmsWindow);
+
+        st.inGainDb.setTargetValue (blk.value[inGain]);
+
+        if (on.rateReductionOn && st.sampleHoldCounter > on.holdCopies)
+            st.sampleHoldCounter = 0;
+
+        const double radiansPerHz = twoPi / (double) blk.sampleRate;
+        setUpOscillator (st.lfo1, blk.lfo1Hz, radiansPerHz);
+        setUpOscillator (st.lfo2, blk.lfo2Hz, radiansPerHz);
+        st.lfo1.edgeWidth = blk.raw[slewRate];
+        st.lfo2.edgeWidth = blk.liveSlewRate;
+
+        st.outGainDb.setTargetValue (blk.value[outGain]);
+        return rmsWindow;
+    }
+
+    double wobbleLeadAt (float depth, float phase, float increment) noexcept
+    {
+        const double halfStep = 0.5 * (double) increment;
+        const double lead = -(double) depth * std::cos ((double) phase + halfStep) / (2.0 * std::sin (halfStep));
+        return std::isfinite (lead) ? lead : 0.0;
+    }
+}

@@ -1,0 +1,431 @@
+// The tape delay line of a channel group, and the dry delay that follows its
+// read. Where every lane's tape stands the same (as every channel's does,
+// unless one joined late), the read's bookkeeping runs once for the group on
+// positions alone, and each lane then only moves its own samples.
+
+#if defined (ZORVALUNE_TAPE_READ_INL_H_) == defined (HWY_TARGET_TOGGLE)
+#ifdef ZORVALUNE_TAPE_READ_INL_H_
+#undef ZORVALUNE_TAPE_READ_INL_H_
+#else
+#define ZORVALUNE_TAPE_READ_INL_H_
+#endif
+
+#include "chain_group-inl.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace chain_lanes {
+namespace HWY_NAMESPACE {
+
+// A tape line's elements as positions only, counted from where its front was
+// when the piece began: the read's bookkeeping without the samples.
+class ring_positions
+{
+public:
+    ring_positions (int held, int room) noexcept : count (held), limit (room) {}
+
+    int size() const noexcept { return count; }
+    bool full() const noexcept { return count == limit; }
+    void push_back (float) noexcept { ++count; }
+    void pop_front() noexcept { pop_front (1); }
+
+    void pop_front (int n) noexcept
+    {
+        n = std::min (n, count);
+        dropped += n;
+        count -= n;
+    }
+
+    int dropped = 0;   // elements gone from the front
+
+private:
+    int count, limit;
+};
+
+// Where the dry signal starts reading relative to the tape. It is read as
+// late as the tape, less the wobble's excursion: stepTape takes the read's
+// whole steps back out of the dry offset, so the dry stays at the centre the
+// wobble swings around. When that centre moves, the offset follows one
+// sample per sample; within 3/4 of a sample it stays put.
+template <int K>
+typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noexcept
+{
+    const auto& s = *st[l];
+    const int limit = 2 * s.dryDelay.capacity();
+    const int dryOffset = juce::jlimit (-limit, limit, s.dryOffset);
+    const double gap = wobbleLead[l] - (double) s.pitchReadFraction - (double) dryOffset;
+    const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
+    const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
+    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, dryOffset, nudges };
+}
+
+// One lane's tape: its delay line and its dry delay, sample by sample.
+template <int K>
+void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
+{
+    auto& s = *st[l];
+    const int length = s.PitchNrSamples;
+    fixed_ring<float>::cursor pitch (s.pitchHistory);
+    delay_line::cursor dryDelay (s.dryDelay);
+    const float* in = scratch.input.data();
+    const float* rates = scratch.tapeRate.data();
+    const float* lfoHz = scratch.tapeLfoHz.data();
+    tape_head head = tapeHeadOf (l);
+
+    for (int j = 0; j < count; ++j)
+    {
+        const int i = j * K + l;
+        dryDelay.push (in[i]);
+        head.rate = rates[i];
+        head.lfoHz = lfoHz[i];
+
+        const auto read = stepTape (l, pitch, work[i], length, head);
+        scratch.wet[(size_t) i] = between (head.fraction, pitch[read.at0], pitch[read.at1]);
+        scratch.dry[(size_t) i] = dryDelay.delayed (dryDelayAfter (pitch.size(), head));
+        dropRead (pitch, head, indexDelta[l]);
+    }
+
+    pitch.store();
+    dryDelay.store();
+    keepTapeHead (l, head);
+}
+
+// Every lane's tape at once, lane 0's bookkeeping standing for all.
+template <int K>
+void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
+{
+    const auto& s = *st[0];
+    const int length = s.PitchNrSamples;
+    const int held = s.pitchHistory.size();
+    ring_positions pitch (held, s.pitchHistory.capacity());
+    tape_head head = tapeHeadOf (0);
+    const auto reportBefore = report[0];
+
+    int* at0 = scratch.tapeAt0.data();
+    int* at1 = scratch.tapeAt1.data();
+    int* dryAt = scratch.oneLaneAt.data();
+    float* fraction = scratch.oneLane.data();
+
+    for (int j = 0; j < count; ++j)
+    {
+        head.rate = scratch.tapeRate[(size_t) (j * K)];
+        head.lfoHz = scratch.tapeLfoHz[(size_t) (j * K)];
+
+        tape_read read;
+
+        if (! steadyStep (pitch, length, head, read))
+            read = stepTape (0, pitch, 0.0f, length, head);
+
+        at0[j] = pitch.dropped + read.at0;
+        at1[j] = pitch.dropped + read.at1;
+        fraction[j] = head.fraction;
+        dryAt[j] = s.dryDelay.within (dryDelayAfter (pitch.size(), head));
+        dropRead (pitch, head, indexDelta[0]);
+    }
+
+    moveTapeSamples (work, held, count);
+
+    for (int l = 0; l < K; ++l)
+    {
+        fixed_ring<float>::cursor ring (st[l]->pitchHistory);
+        delay_line::cursor dryDelay (st[l]->dryDelay);
+        ring.settle (pitch.dropped, pitch.size());
+        ring.store();
+        dryDelay.advance (count);
+        dryDelay.store();
+        keepTapeHead (l, head);
+
+        if (l > 0)
+            takeTapeReport (report[l], reportBefore, report[0]);
+    }
+
+    // Between the two neighbours, in double lanes.
+    L::spread (fraction, scratch.readFraction.data(), count);
+    const float* p = scratch.readFraction.data();
+    const float* h0 = scratch.readBefore.data();
+    const float* h1 = scratch.readAfter.data();
+    const hn::ScalableTag<double> dd;
+    const hn::Rebind<float, decltype (dd)> df;
+
+    for (int i = 0; i < count * K; i += (int) hn::Lanes (dd))
+    {
+        const auto share = hn::LoadU (df, p + i);
+        const auto nearer = hn::PromoteTo (dd, share * hn::LoadU (df, h1 + i));
+        const auto further = (hn::Set (dd, 1.0) - hn::PromoteTo (dd, share)) * hn::PromoteTo (dd, hn::LoadU (df, h0 + i));
+        hn::StoreU (hn::DemoteTo (df, nearer + further), df, scratch.wet.data() + i);
+    }
+}
+
+// Every lane's samples through its own lines, on the steps worked out for
+// lane 0: new samples go in after the ones held, so sample j lands at
+// held + j counted from the old front, whatever has left the line meanwhile;
+// the reads lie at tapeAt0 and tapeAt1 counted the same way, the dry reads
+// oneLaneAt behind each push. Lines whose storage stands alike (as it does
+// for channels that ran alike from the start) share where each goes.
+template <int K>
+void chain_group<K>::moveTapeSamples (const float* work, int held, int count) noexcept
+{
+    const int* at0 = scratch.tapeAt0.data();
+    const int* at1 = scratch.tapeAt1.data();
+    const int* dryAt = scratch.oneLaneAt.data();
+    const float* in = scratch.input.data();
+    float* before = scratch.readBefore.data();
+    float* after = scratch.readAfter.data();
+    float* dry = scratch.dry.data();
+
+    float* tapes[K];
+    float* dries[K];
+    bool alike = true;
+
+    for (int l = 0; l < K; ++l)
+    {
+        const fixed_ring<float>::cursor ring (st[l]->pitchHistory);
+        const delay_line::cursor dryDelay (st[l]->dryDelay);
+        tapes[l] = ring.storage();
+        dries[l] = dryDelay.storage();
+        alike = alike && ring.slotOf (0) == fixed_ring<float>::cursor (st[0]->pitchHistory).slotOf (0)
+                      && dryDelay.slotAhead (0) == delay_line::cursor (st[0]->dryDelay).slotAhead (0);
+    }
+
+    if (alike)
+    {
+        const fixed_ring<float>::cursor ring (st[0]->pitchHistory);
+        const delay_line::cursor dryDelay (st[0]->dryDelay);
+
+        for (int j = 0; j < count; ++j)
+        {
+            const int written = ring.slotOf (held + j), read0 = ring.slotOf (at0[j]), read1 = ring.slotOf (at1[j]);
+            const int dryWritten = dryDelay.slotAhead (j + 1), dryRead = dryDelay.slotBefore (dryWritten, dryAt[j]);
+
+            for (int l = 0; l < K; ++l)
+            {
+                const int i = j * K + l;
+                tapes[l][written] = work[i];
+                before[i] = tapes[l][read0];
+                after[i] = tapes[l][read1];
+                dries[l][dryWritten] = in[i];
+                dry[i] = dries[l][dryRead];
+            }
+        }
+
+        return;
+    }
+
+    for (int l = 0; l < K; ++l)
+    {
+        const fixed_ring<float>::cursor ring (st[l]->pitchHistory);
+        const delay_line::cursor dryDelay (st[l]->dryDelay);
+
+        for (int j = 0; j < count; ++j)
+        {
+            const int i = j * K + l;
+            const int dryWritten = dryDelay.slotAhead (j + 1);
+            tapes[l][ring.slotOf (held + j)] = work[i];
+            before[i] = tapes[l][ring.slotOf (at0[j])];
+            after[i] = tapes[l][ring.slotOf (at1[j])];
+            dries[l][dryWritten] = in[i];
+            dry[i] = dries[l][dryDelay.slotBefore (dryWritten, dryAt[j])];
+        }
+    }
+}
+
+// Whether every lane's tape would take the same steps through this piece.
+template <int K>
+bool chain_group<K>::tapesStandAlike() const noexcept
+{
+    if (! tapeRatesAlike)
+        return false;
+
+    const auto& a = *st[0];
+
+    for (int l = 1; l < K; ++l)
+    {
+        const auto& b = *st[l];
+
+        if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || wobbleLead[l] != wobbleLead[0]
+             || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction || b.dryOffset != a.dryOffset
+             || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity()
+             || b.dryDelay.capacity() != a.dryDelay.capacity())
+            return false;
+    }
+
+    return true;
+}
+
+// The tape delay line for one sample: append, advance the read position by
+// the rate, and say between which two elements the read lies (counted from
+// the line's front). Never reads outside the line.
+template <int K>
+template <class Ring>
+typename chain_group<K>::tape_read chain_group<K>::stepTape (int l, Ring& pitch, float s, int length, tape_head& head) noexcept
+{
+    if (pitch.full())
+    {
+        pitch.pop_front();
+
+        if (head.index > 0)
+            --head.index;
+    }
+
+    pitch.push_back (s);
+    int size = pitch.size();
+
+    if (length < size)
+    {
+        const float pos = head.rate + head.fraction;
+        int steps = 0;
+
+        if (std::isfinite (pos) && pos >= 0.0f)
+        {
+            // trunc without a library call. The rate stays near 1, so
+            // the position is nearly always below 2; below 2^23 the
+            // int conversion truncates exactly, above it pos is whole.
+            const float whole = pos < 1.0f ? 0.0f
+                              : pos < 2.0f ? 1.0f
+                              : (pos < 8388608.0f ? (float) (int) pos : pos);
+            head.fraction = pos - whole;
+            steps = whole >= (float) size ? size : (int) whole;
+        }
+        else
+        {
+            head.fraction = 0.0f;
+        }
+
+        // A whole step more or less than one sample moves the read, not the centre it wobbles around.
+        head.dryOffset += steps - 1;
+
+        if (steps >= 1)
+        {
+            if (head.index > 0)
+                head.index = head.index > size ? head.index : head.index + steps;
+            else
+                pitch.pop_front (std::min (steps, size - 1));   // the newest sample stays
+        }
+
+        size = pitch.size();
+    }
+
+    auto& r = report[l];
+
+    if (head.index < 0)
+    {
+        ++r.readIndexBelowZero;
+        r.belowIndex = head.index;
+        r.belowSize = size;
+        head.index = 0;
+    }
+    else if (head.index >= size)
+    {
+        ++r.readIndexBeyondEnd;
+        r.beyondIndex = head.index;
+        r.beyondSize = size;
+        r.beyondDelta = indexDelta[l];
+        r.beyondLength = length;
+        r.beyondLfoHz = head.lfoHz;
+        head.index = juce::jlimit (0, size - 1, size - length);
+    }
+
+    return { head.index, std::min (head.index + 1, size - 1) };
+}
+
+// stepTape for the positions alone in the case that nearly every step is: the
+// line long enough to read, the read inside it (mostly at its front, which
+// the steps then drop) and moving by fewer whole samples than it holds.
+// False, with nothing changed, for any other case.
+template <int K>
+bool chain_group<K>::steadyStep (ring_positions& pitch, int length, tape_head& head, tape_read& read) noexcept
+{
+    int size = pitch.size() + 1;   // once the new sample is in
+
+    if (pitch.full() || length >= size || head.index < 0 || head.index > size)
+        return false;
+
+    const float pos = head.rate + head.fraction;
+
+    if (! (pos >= 0.0f && pos < 8388608.0f))
+        return false;
+
+    const float whole = pos < 1.0f ? 0.0f : (pos < 2.0f ? 1.0f : (float) (int) pos);
+    const int steps = (int) whole;
+    const int index = head.index > 0 ? head.index + steps : 0;
+
+    if (whole >= (float) size || index >= size)
+        return false;
+
+    pitch.push_back (0.0f);
+    head.fraction = pos - whole;
+    head.dryOffset += steps - 1;
+    head.index = index;
+
+    if (index == 0)
+    {
+        pitch.pop_front (std::min (steps, size - 1));   // the newest sample stays
+        size = pitch.size();
+    }
+
+    read = { index, std::min (index + 1, size - 1) };
+    return true;
+}
+
+// The dry read after a step: one sample nearer the wobble's centre while
+// nudges are left, as late as the tape otherwise.
+template <int K>
+int chain_group<K>::dryDelayAfter (int size, tape_head& head) noexcept
+{
+    const int nudge = (head.dryNudges > 0 ? 1 : 0) - (head.dryNudges < 0 ? 1 : 0);
+    head.dryNudges -= nudge;
+    head.dryOffset += nudge;
+    return size - 1 - head.index + head.dryOffset;
+}
+
+// After the read the element before it leaves the line, and the read
+// position walks on towards a new length.
+template <int K>
+template <class Ring>
+void chain_group<K>::dropRead (Ring& pitch, tape_head& head, int delta) noexcept
+{
+    if (head.index > 0)
+    {
+        pitch.pop_front();
+        --head.index;
+    }
+
+    head.index += delta;
+}
+
+// What lane 0's read reported from `before` to `after`, as if lane `to` had read it.
+template <int K>
+void chain_group<K>::takeTapeReport (chain_block_results& to, const chain_block_results& before, const chain_block_results& after) noexcept
+{
+    if (after.readIndexBelowZero != before.readIndexBelowZero)
+    {
+        to.readIndexBelowZero += after.readIndexBelowZero - before.readIndexBelowZero;
+        to.belowIndex = after.belowIndex;
+        to.belowSize = after.belowSize;
+    }
+
+    if (after.readIndexBeyondEnd != before.readIndexBeyondEnd)
+    {
+        to.readIndexBeyondEnd += after.readIndexBeyondEnd - before.readIndexBeyondEnd;
+        to.beyondIndex = after.beyondIndex;
+        to.beyondSize = after.beyondSize;
+        to.beyondDelta = after.beyondDelta;
+        to.beyondLength = after.beyondLength;
+        to.beyondLfoHz = after.beyondLfoHz;
+    }
+}
+
+template <int K>
+void chain_group<K>::keepTapeHead (int l, const tape_head& head) noexcept
+{
+    auto& s = *st[l];
+    readIndex[l] = head.index;
+    s.pitchReadFraction = head.fraction;
+    s.pitchRate = head.rate;
+    s.dryOffset = head.dryOffset;
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace chain_lanes
+HWY_AFTER_NAMESPACE();
+
+#endif
