@@ -70,41 +70,40 @@ public:
 
     void clear() noexcept { head = 0; count = 0; }
 
-    // Elements 0 .. count - 1 into every `stride`-th place of `out`.
-    void copyFront (T* out, int count, int stride) const noexcept
+    // Elements 0 .. n - 1 into every `stride`-th place of `out`.
+    void copyFront (T* out, int n, int stride) const noexcept
     {
-        const int firstRun = std::min (count, (int) storage.size() - head);
+        const int firstRun = std::min (n, (int) storage.size() - head);
 
         for (int i = 0; i < firstRun; ++i)
             out[i * stride] = storage[(size_t) (head + i)];
 
-        for (int i = firstRun; i < count; ++i)
+        for (int i = firstRun; i < n; ++i)
             out[i * stride] = storage[(size_t) (i - firstRun)];
     }
 
-    // Appends `count` values, every `stride`-th one of `in`. The caller
-    // makes room first.
-    void append (const T* in, int count, int stride) noexcept
+    // Appends n values, every `stride`-th one of `in`. The caller makes room first.
+    void append (const T* in, int n, int stride) noexcept
     {
-        assert (this->count + count <= limit);
-        const int at = wrap (head + this->count);
-        const int firstRun = std::min (count, (int) storage.size() - at);
+        assert (count + n <= limit);
+        const int at = wrap (head + count);
+        const int firstRun = std::min (n, (int) storage.size() - at);
 
         for (int i = 0; i < firstRun; ++i)
             storage[(size_t) (at + i)] = in[i * stride];
 
-        for (int i = firstRun; i < count; ++i)
+        for (int i = firstRun; i < n; ++i)
             storage[(size_t) (i - firstRun)] = in[i * stride];
 
-        this->count += count;
+        count += n;
     }
 
-    // Asks the cache for elements first .. first + count - 1 ahead of reading them.
-    void prefetch (int first, int count) const noexcept
+    // Asks the cache for elements first .. first + n - 1 ahead of reading them.
+    void prefetch (int first, int n) const noexcept
     {
         constexpr int perLine = 64 / (int) sizeof (T);
 
-        for (int i = 0; i < count + perLine; i += perLine)
+        for (int i = 0; i < n + perLine; i += perLine)
             __builtin_prefetch (&storage[(size_t) wrap (head + first + i)]);
     }
 

@@ -227,6 +227,25 @@ TEST (Oscillator, TurnIsTakenJustPastTwoPiInFloatAsInDouble)
         EXPECT_EQ (odd >= LFO::turnEnd, (double) odd > LFO::twoPi);
 }
 
+TEST (NoiseGenerator, DrawsTheStandardMersenneTwistersNumbers)
+{
+    // One by one and in runs of odd lengths across the state's renewals.
+    noise_generator generator;
+    std::mt19937 standard (5489u);
+    std::vector<std::uint32_t> run (700);
+
+    for (int i = 0; i < 20000;)
+    {
+        const int length = (i % 7) * 97 + 1;
+        generator.draw (run.data(), length);
+
+        for (int k = 0; k < length; ++k, ++i)
+            ASSERT_EQ (run[(size_t) k], (std::uint32_t) standard()) << "number " << i;
+
+        ASSERT_EQ (generator(), (std::uint32_t) standard()) << "number " << i++;
+    }
+}
+
 //============================================================================== windows and conversions
 TEST (SummedWindow, RunningSumMatchesResummingTheWindow)
 {
