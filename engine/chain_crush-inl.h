@@ -259,6 +259,9 @@ void chain_group<K>::clipPiece (const bool* clipping, bool all, int count) noexc
     lane_filter<K> f (lowPass);
     const MF active = L::maskOf (clipping);
 
+    if (all)
+        f.planRamp (count);
+
     for (int j = 0; j < count; ++j)
     {
         const VF x = hn::LoadU (df, y + j * K);

@@ -78,6 +78,8 @@ void chain_group<K>::filterInput (float* work, int count) noexcept
         if (! f.anyEnabled())
             return;
 
+        f.planRamp (count);
+
         for (int j = 0; j < count; ++j)
             hn::StoreU (f.step (hn::LoadU (df, work + j * K)), df, work + j * K);
 
@@ -89,6 +91,8 @@ void chain_group<K>::filterInput (float* work, int count) noexcept
         // Both recursions in one loop, so their latencies overlap.
         const held_locks<2 * K> locked ([&] (int i) -> juce::SpinLock& { return (i < K ? highPass[i] : lowPass[i - K])->lock; });
         lane_filter<K> first (highPass), second (lowPass);
+        first.planRamp (count);
+        second.planRamp (count);
 
         for (int j = 0; j < count; ++j)
             hn::StoreU (second.step (first.step (hn::LoadU (df, work + j * K))), df, work + j * K);

@@ -235,7 +235,11 @@ void chain_group<K>::filterNoise (int count) noexcept
         lane_filter<K> g (second);
 
         if (allOpen)
+        {
+            f.planRamp (count);
+            g.planRamp (count);
             run ([&] (VF x, int) { return g.stepAndFlush (f.stepAndFlush (x)); });
+        }
         else
             run ([&] (VF x, int j) { const MF open = openAt (j); return g.stepAndFlush (f.stepAndFlush (x, open), open); });
 
@@ -245,7 +249,10 @@ void chain_group<K>::filterNoise (int count) noexcept
     }
 
     if (allOpen)
+    {
+        f.planRamp (count);
         run ([&] (VF x, int) { return f.stepAndFlush (x); });
+    }
     else
         run ([&] (VF x, int j) { return f.stepAndFlush (x, openAt (j)); });
 

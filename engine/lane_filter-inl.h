@@ -10,6 +10,7 @@
 #define ZORVALUNE_LANE_FILTER_INL_H_
 #endif
 
+#include "channel_chain.h"
 #include "lanes-inl.h"
 #include "smooth_IIR_filter.h"
 
@@ -74,20 +75,59 @@ public:
     // Whether any lane's filter runs at all (one that never ramped passes samples unchanged).
     bool anyEnabled() const noexcept { return anyOn; }
 
+    // Before `count` steps (step or stepAndFlush without a mask) of every
+    // lane: where every lane is on the same ramp (as every channel is, unless
+    // one joined late), its coefficients are worked out for all the steps at
+    // once, several steps to a vector.
+    void planRamp (int count) noexcept
+    {
+        const auto& a = *filters[0];
+
+        if (! mayRamp || a.rampRemaining <= 0)
+            return;
+
+        for (int l = 1; l < K; ++l)
+        {
+            const auto& b = *filters[l];
+
+            if (b.rampRemaining != a.rampRemaining || b.enabled != a.enabled || ! sameSet (b.rampFrom, a.rampFrom)
+                 || ! sameSet (b.rampTo, a.rampTo) || b.b0Step != a.b0Step || b.b1Step != a.b1Step || b.b2Step != a.b2Step
+                 || b.a1Step != a.a1Step || b.a2Step != a.a2Step)
+                return;
+        }
+
+        plannedSteps = std::min (count, a.rampRemaining);
+        rampStart = a.rampRemaining;
+        const FF ff;
+        const hn::RebindToSigned<FF> fi;
+        const int n = (int) hn::Lanes (ff);
+        const float from[] = { a.rampFrom.b0, a.rampFrom.b1, a.rampFrom.b2, a.rampFrom.a1, a.rampFrom.a2 };
+        const float to[] = { a.rampTo.b0, a.rampTo.b1, a.rampTo.b2, a.rampTo.a1, a.rampTo.a2 };
+        const float step[] = { a.b0Step, a.b1Step, a.b2Step, a.a1Step, a.a2Step };
+
+        for (int j = 0; j < plannedSteps; j += n)
+        {
+            const auto done = hn::Iota (fi, smooth_IIR_filter::rampLength + 1 - rampStart + j);
+            const auto atEnd = hn::RebindMask (ff, done > hn::Set (fi, smooth_IIR_filter::rampLength - 1));
+            const auto k = hn::ConvertTo (ff, hn::Max (done, hn::Set (fi, 1)));
+
+            for (int c = 0; c < 5; ++c)
+                hn::StoreU (hn::IfThenElse (atEnd, hn::Set (ff, to[c]), hn::Set (ff, from[c]) + hn::Set (ff, step[c]) * k),
+                            ff, planned[c] + j);
+        }
+    }
+
     // One sample of every lane; a lane whose filter is off gives x back.
     VF step (VF x) noexcept
     {
-        if (mayRamp)
-            moveCoefficients (hn::FirstN (df, K));
-
+        moveAllCoefficients();
         return hn::IfThenElse (enabled, recurse (x), x);
     }
 
     // One sample with the flush after it, in every lane.
     VF stepAndFlush (VF x) noexcept
     {
-        if (mayRamp)
-            moveCoefficients (hn::FirstN (df, K));
+        moveAllCoefficients();
 
         const VF y = recurse (x);
         z1 = flushed (z1);
@@ -126,6 +166,9 @@ public:
     // processSampleRun does.
     void finishRun() noexcept
     {
+        if (plannedSteps > 0)
+            remaining = hn::Set (di, rampStart - plannedSteps);
+
         store();
         L::scatter (di, remaining, [&] (int l, int r) { if (filters[l]->enabled) filters[l]->rampRemaining = r; });
     }
@@ -143,6 +186,38 @@ private:
     bool anyOn = false;
     bool mayRamp = false;   // some lane's coefficients may still move
     ramp_sets ramp;
+
+    // The coefficients of the first plannedSteps steps, shared by every lane
+    // (room for the whole vectors planRamp writes).
+    int plannedSteps = 0, taken = 0, rampStart = 0;
+    float planned[5][chain_scratch::length + 16];
+
+    static bool sameSet (const filter_coefficients& a, const filter_coefficients& b) noexcept
+    {
+        return a.b0 == b.b0 && a.b1 == b.b1 && a.b2 == b.b2 && a.a1 == b.a1 && a.a2 == b.a2;
+    }
+
+    // A step in every lane: from the plan while it lasts, else as each lane's ramp says.
+    void moveAllCoefficients() noexcept
+    {
+        if (plannedSteps > 0)
+        {
+            if (taken < plannedSteps)
+            {
+                b0 = hn::Set (df, planned[0][taken]);
+                b1 = hn::Set (df, planned[1][taken]);
+                b2 = hn::Set (df, planned[2][taken]);
+                a1 = hn::Set (df, planned[3][taken]);
+                a2 = hn::Set (df, planned[4][taken]);
+                ++taken;
+            }
+
+            return;
+        }
+
+        if (mayRamp)
+            moveCoefficients (hn::FirstN (df, K));
+    }
 
     VF recurse (VF x) noexcept
     {
