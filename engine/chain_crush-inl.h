@@ -202,8 +202,8 @@ void chain_group<K>::clipPiece (const bool* clipping, bool all, int count) noexc
     forEachVector (size, [&] (int i)
     {
         FV v = hn::LoadU (ff, g + i) * hn::LoadU (ff, y + i);
-        const auto within = hn::FirstN (ff, (size_t) (size - i));
-        over += (int) (hn::CountTrue (ff, hn::And (within, v > one)) + hn::CountTrue (ff, hn::And (within, v < minusOne)));
+        const auto inside = within (size, i);
+        over += (int) (hn::CountTrue (ff, hn::And (inside, v > one)) + hn::CountTrue (ff, hn::And (inside, v < minusOne)));
         v = hn::IfThenElse (v > one, one, v);
         hn::StoreU (hn::IfThenElse (v < minusOne, minusOne, v), ff, c + i);
     });

@@ -243,9 +243,9 @@ private:
         {
             const FV w = hn::LoadU (ff, share + i);
             FV o = (hn::LoadU (ff, wet + i) * w + (one - w) * hn::LoadU (ff, dry + i)) * hn::LoadU (ff, gains + i);
-            const auto within = hn::FirstN (ff, (size_t) (size - i));
-            over += (int) (hn::CountTrue (ff, hn::And (within, o > one)) + hn::CountTrue (ff, hn::And (within, o < minusOne)));
-            anyBroken = anyBroken || ! hn::AllFalse (ff, hn::And (within, o != o));
+            const auto inside = within (size, i);
+            over += (int) (hn::CountTrue (ff, hn::And (inside, o > one)) + hn::CountTrue (ff, hn::And (inside, o < minusOne)));
+            anyBroken = anyBroken || ! hn::AllFalse (ff, hn::And (inside, o != o));
             o = hn::IfThenElseZero (o == o, o);
             o = hn::IfThenElse (o > one, one, o);
             hn::StoreU (hn::IfThenElse (o < minusOne, minusOne, o), ff, mixed + i);

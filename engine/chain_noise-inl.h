@@ -96,6 +96,7 @@ void chain_group<K>::gateLanes (const float* levels, float* amounts, float* open
 
     const VF minA = hn::Set (df, minAmount), releaseSamples = hn::Set (df, blk.releaseSamples);
     const bool alwaysOpen = threshold <= -79.99f;
+    const MF everyLane = hn::FirstN (df, K);
 
     const auto destination1 = [] (const mod_slot& slot, VF d, VF m)
     {
@@ -110,7 +111,7 @@ void chain_group<K>::gateLanes (const float* levels, float* amounts, float* open
             envelope = hn::Set (df, channel_state::initialReleaseEnvelope);
 
         const VF level = hn::LoadU (df, levels + i);
-        const MF isOpen = alwaysOpen ? hn::FirstN (df, K) : level > hn::Set (df, threshold);
+        const MF isOpen = alwaysOpen ? everyLane : level > hn::Set (df, threshold);
         VF amount = hn::IfThenElse (level > minA, (level - minA) * hn::Set (df, ratio) + minA, minA);
 
         if (releasing)
@@ -216,7 +217,7 @@ void chain_group<K>::filterNoise (int count) noexcept
 
     forEachVector (count * K, [&] (int i)
     {
-        allOpen = allOpen && hn::AllFalse (ff, hn::And (hn::FirstN (ff, (size_t) (count * K - i)), hn::LoadU (ff, gains + i) < hn::Zero (ff)));
+        allOpen = allOpen && hn::AllFalse (ff, hn::And (within (count * K, i), hn::LoadU (ff, gains + i) < hn::Zero (ff)));
     });
 
     // A lane steps only on its open samples; with every gate open throughout

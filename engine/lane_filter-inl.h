@@ -105,9 +105,11 @@ public:
         const float to[] = { a.rampTo.b0, a.rampTo.b1, a.rampTo.b2, a.rampTo.a1, a.rampTo.a2 };
         const float step[] = { a.b0Step, a.b1Step, a.b2Step, a.a1Step, a.a2Step };
 
+        const auto ascending = hn::Iota (fi, 0);
+
         for (int j = 0; j < plannedSteps; j += n)
         {
-            const auto done = hn::Iota (fi, smooth_IIR_filter::rampLength + 1 - rampStart + j);
+            const auto done = ascending + hn::Set (fi, smooth_IIR_filter::rampLength + 1 - rampStart + j);
             const auto atEnd = hn::RebindMask (ff, done > hn::Set (fi, smooth_IIR_filter::rampLength - 1));
             const auto k = hn::ConvertTo (ff, hn::Max (done, hn::Set (fi, 1)));
 
@@ -179,6 +181,7 @@ private:
 
     const DF df;
     const DI di;
+    const MF allLanes = hn::FirstN (df, K);
     smooth_IIR_filter* filters[K];
     VF b0, b1, b2, a1, a2, z1, z2;
     VI remaining;
@@ -216,7 +219,7 @@ private:
         }
 
         if (mayRamp)
-            moveCoefficients (hn::FirstN (df, K));
+            moveCoefficients (allLanes);
     }
 
     VF recurse (VF x) noexcept

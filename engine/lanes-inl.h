@@ -36,6 +36,14 @@ HWY_INLINE void forEachVector (int size, Fn fn) noexcept
         fn (i);
 }
 
+// The lanes of the vector at i that lie within `size`: all but in the last
+// vector. (FirstN builds its mask through memory; only the last vector needs it.)
+HWY_INLINE hn::Mask<FF> within (int size, int i) noexcept
+{
+    const FF ff;
+    return i + (int) hn::Lanes (ff) <= size ? hn::Zero (ff) == hn::Zero (ff) : hn::FirstN (ff, (size_t) (size - i));
+}
+
 // Groups hold as many channels as a vector holds floats (at most 8): every
 // per-channel float or int fits one vector; doubles take `parts` vectors.
 constexpr int widestGroup = (int) HWY_LANES (float) < 8 ? (int) HWY_LANES (float) : 8;
@@ -134,7 +142,7 @@ struct lanes
             forEachVector (size, [&] (int i)
             {
                 const FV v = hn::LoadU (ff, values + i);
-                const auto beyond = hn::Not (hn::FirstN (ff, (size_t) (size - i)));
+                const auto beyond = hn::Not (within (size, i));
                 same = hn::And (same, hn::Or (v == firstOfEachGroup (v), beyond));
             });
 
