@@ -1,10 +1,10 @@
 // The block library functions against the C library called value by value:
 // nanoseconds per value over blocks of 1024, on the instruction set chosen at
-// run time (printed first).
+// run time (printed first; see instruction_set_choice.h).
 
 #include <benchmark/benchmark.h>
 
-#include "engine/lane_math.h"
+#include "instruction_set_choice.h"
 
 #include <cmath>
 #include <cstdio>
@@ -62,7 +62,7 @@ BENCHMARK_CAPTURE (library, tanh, [] (float x) { return std::tanh (x); }, -20.0f
 
 int main (int argc, char** argv)
 {
-    lane_math::chooseInstructionSet();
+    chooseBenchInstructionSet();
     std::printf ("Instruction set: %s\n", lane_math::instructionSetName());
     benchmark::Initialize (&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

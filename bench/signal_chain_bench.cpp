@@ -9,17 +9,15 @@
 //   floor:    the bypassed path of typical and worst
 //
 // ZORVALUNE_BENCH_OFF="16,4" switches the given parameters off (where the
-// time goes); ZORVALUNE_BENCH_INSTRUCTION_SET=AVX2 (or AVX3, SSE4, SCALAR)
-// runs on that instruction set instead of the best this machine has.
+// time goes); ZORVALUNE_BENCH_INSTRUCTION_SET chooses the instruction set
+// (see instruction_set_choice.h).
 
 #include <benchmark/benchmark.h>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "engine/PluginProcessor.h"
-#include "engine/lane_math.h"
-
-#include <hwy/targets.h>
+#include "instruction_set_choice.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -214,21 +212,12 @@ namespace
         }
     };
 
-    void chooseInstructionSet()
-    {
-        if (const char* wanted = std::getenv ("ZORVALUNE_BENCH_INSTRUCTION_SET"))
-            for (auto target : { HWY_AVX3, HWY_AVX2, HWY_SSE4, HWY_SCALAR })
-                if (std::string (hwy::TargetName (target)) == wanted)
-                    hwy::SetSupportedTargetsForTest (target);
-
-        lane_math::chooseInstructionSet();
-    }
 }
 
 int main (int argc, char** argv)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
-    chooseInstructionSet();
+    chooseBenchInstructionSet();
 
     benchmark::RegisterBenchmark ("typical", run, typical, false);
     benchmark::RegisterBenchmark ("worst", run, worst, false);

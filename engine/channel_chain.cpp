@@ -1,7 +1,7 @@
 // The channel loop: channels run through the chain side by side, one per SIMD
-// lane, on the best instruction set this machine has (AVX-512, AVX2, SSE4 or
-// plain code), chosen at run time.
-#define HWY_DISABLED_TARGETS (HWY_SSSE3 | HWY_AVX3_DL)
+// lane, on the best instruction set this machine has (AVX-512, AVX2, SSE4,
+// SSSE3 or plain code), chosen at run time.
+#define HWY_DISABLED_TARGETS (HWY_AVX3_DL)
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/channel_chain.cpp"

@@ -49,10 +49,19 @@ namespace detail
     inline float floatFromBits (std::uint32_t bits) noexcept { float f; std::memcpy (&f, &bits, sizeof f); return f; }
 
     // Runs `kernel` over every whole vector of the block and `library` over the
-    // rest and over every value `inside` rejects.
+    // rest and over every value `inside` rejects. One value at a time the
+    // library is faster, so the plain build calls it for everything.
     template <class Kernel, class Inside, class Library>
     HWY_INLINE void forEachVector (const float* in, float* out, int count, Kernel kernel, Inside inside, Library library)
     {
+        if (HWY_TARGET == HWY_SCALAR)
+        {
+            for (int i = 0; i < count; ++i)
+                out[i] = library (in[i]);
+
+            return;
+        }
+
         const DF df;
         const int n = (int) hn::Lanes (df);
         int i = 0;
@@ -346,6 +355,14 @@ HWY_INLINE void expBlock (const float* in, float* out, int count)
 // infinities and NaN from the library).
 HWY_INLINE void tanhBlock (const float* in, float* out, int count)
 {
+    if (HWY_TARGET == HWY_SCALAR)
+    {
+        for (int i = 0; i < count; ++i)
+            out[i] = std::tanh (in[i]);
+
+        return;
+    }
+
     const detail::FF df;
     const detail::FI di;
     const int n = (int) hn::Lanes (df);

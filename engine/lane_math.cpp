@@ -1,6 +1,6 @@
 // Compiles the lane kernels once for each instruction set and picks the best
-// one this machine has at run time: AVX-512, AVX2, SSE4 or plain code.
-#define HWY_DISABLED_TARGETS (HWY_SSSE3 | HWY_AVX3_DL)
+// one this machine has at run time: AVX-512, AVX2, SSE4, SSSE3 or plain code.
+#define HWY_DISABLED_TARGETS (HWY_AVX3_DL)
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/lane_math.cpp"
 #include <hwy/foreach_target.h>

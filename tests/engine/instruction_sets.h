@@ -21,7 +21,7 @@ namespace instruction_sets
         {
             std::vector<std::int64_t> s;
 
-            for (auto t : { HWY_AVX3, HWY_AVX2, HWY_SSE4, HWY_SCALAR })
+            for (auto t : { HWY_AVX3, HWY_AVX2, HWY_SSE4, HWY_SSSE3, HWY_SCALAR })
                 if ((hwy::SupportedTargets() & t) != 0)
                     s.push_back (t);
 
