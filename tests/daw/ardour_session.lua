@@ -108,12 +108,20 @@ local function record_master (take)
 		end
 	end
 
+	-- The recorder is armed once and stays armed, as a user leaves a track
+	-- armed between takes. Arming it again right after a take crashes Ardour
+	-- 7.3: its butler is still replacing the track's write sources when the
+	-- arm reaches them (a null source in DiskWriter::prep_record_enable).
+	local recorder = recorder_track ()
+	local arm = recorder:rec_enable_control ()
+	if arm:get_value () < 0.5 then
+		arm:set_value (1, PBD.GroupControlDisposition.NoGroup)
+		wait_until (function () return arm:get_value () > 0.5 end, "the track did not arm")
+	end
+
 	-- Arming and new connections take effect in the audio thread, a new
 	-- track joins the process graph a few cycles later: a take that starts
 	-- before would miss its start and record nothing.
-	local recorder = recorder_track ()
-	recorder:rec_enable_control ():set_value (1, PBD.GroupControlDisposition.NoGroup)
-	wait_until (function () return recorder:rec_enable_control ():get_value () > 0.5 end, "the track did not arm")
 	ARDOUR.LuaAPI.wait_for_process_callback (16, 5000)
 
 	-- Each take goes on from where the last one stopped.

@@ -101,7 +101,9 @@ namespace
         // Runs the Lua script; returns its "zorvalune:" lines without the prefix.
         juce::StringArray run (const juce::String& phase, const track_setup& setup) const
         {
+            // The shell adds Ardour's exit status: 124 hung, 128 + n died of signal n.
             const auto log = runToEnd ({
+                "sh", "-c", "\"$@\"; echo \"ardour exit status $?\"", "sh",
                 "timeout", "-k", "5", "120", "env",
                 "DISPLAY=none",   // the plug-in never reaches for an X server
                 "HOME=" + folder.getFullPathName(),
