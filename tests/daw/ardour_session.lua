@@ -90,10 +90,14 @@ local function recorder_track ()
 	local route = Session:route_by_name ("recorder")
 	if not route:isnil () then return route:to_track () end
 
-	local recorder = Session:new_audio_track (2, 2, nil, 1, "recorder", ARDOUR.PresentationInfo.max_order,
+	-- No outputs: Ardour connects a new track's outputs to the master in a
+	-- thread of its own, sometimes after the script has routed the track; the
+	-- master would then feed back into itself and Ardour, unable to order the
+	-- master before the recorder, would run them in either order, cycle by
+	-- cycle, and the take would repeat and skip blocks.
+	local recorder = Session:new_audio_track (2, 0, nil, 1, "recorder", ARDOUR.PresentationInfo.max_order,
 	                                          ARDOUR.TrackMode.Normal, false):front ()
 	recorder:input ():disconnect_all (nil)
-	recorder:output ():disconnect_all (nil)
 	local master = Session:master_out ()
 	for c = 0, 1 do recorder:input ():audio (c):connect (master:output ():audio (c):name ()) end
 	return recorder
