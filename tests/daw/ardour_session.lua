@@ -128,6 +128,12 @@ local function record_master (take)
 	-- before would miss its start and record nothing.
 	ARDOUR.LuaAPI.wait_for_process_callback (16, 5000)
 
+	-- The take is the region that was not there before it: after a reload the
+	-- playhead is back at the start, so positions do not tell.
+	local function file_of (region) return region:source (0):to_filesource ():path () end
+	local earlier = {}
+	for r in recorder:playlist ():region_list ():iter () do earlier[file_of (r)] = true end
+
 	-- Each take goes on from where the last one stopped.
 	local start = Session:transport_sample ()
 	Session:maybe_enable_record (false)
@@ -141,7 +147,7 @@ local function record_master (take)
 	wait_until (function ()
 		if Session:transport_rolling () then return false end
 		for r in recorder:playlist ():region_list ():iter () do
-			if r:position ():samples () >= start then region = r end
+			if not earlier[file_of (r)] then region = r end
 		end
 		return region ~= nil
 	end, "no region")
