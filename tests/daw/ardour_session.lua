@@ -28,6 +28,14 @@ local function fail (message)
 	os.exit (1)
 end
 
+local function wait_until (condition, what)
+	local deadline = ARDOUR.LuaAPI.monotonic_time () + 30e6
+	while not condition () do
+		if ARDOUR.LuaAPI.monotonic_time () > deadline then fail (what) end
+		ARDOUR.LuaAPI.usleep (2000)
+	end
+end
+
 -- The dummy backend's inputs play sines a third of an octave apart (about
 -- 397 Hz, 500 Hz, 630 Hz ... at -18 dBFS); ten times real time keeps the
 -- recordings short.
@@ -104,13 +112,7 @@ local function recorder_track ()
 end
 
 local function record_master (take)
-	local deadline = ARDOUR.LuaAPI.monotonic_time () + 30e6
-	local function wait_until (condition, what)
-		while not condition () do
-			if ARDOUR.LuaAPI.monotonic_time () > deadline then fail (what .. " (take " .. take .. ")") end
-			ARDOUR.LuaAPI.usleep (2000)
-		end
-	end
+	local function wait (condition, what) wait_until (condition, what .. " (take " .. take .. ")") end
 
 	-- The recorder is armed once and stays armed, as a user leaves a track
 	-- armed between takes. Arming it again right after a take crashes Ardour
@@ -120,7 +122,7 @@ local function record_master (take)
 	local arm = recorder:rec_enable_control ()
 	if arm:get_value () < 0.5 then
 		arm:set_value (1, PBD.GroupControlDisposition.NoGroup)
-		wait_until (function () return arm:get_value () > 0.5 end, "the track did not arm")
+		wait (function () return arm:get_value () > 0.5 end, "the track did not arm")
 	end
 
 	-- Arming and new connections take effect in the audio thread, a new
@@ -138,13 +140,13 @@ local function record_master (take)
 	local start = Session:transport_sample ()
 	Session:maybe_enable_record (false)
 	Session:request_roll (ARDOUR.TransportRequestSource.TRS_UI)
-	wait_until (function () return Session:actively_recording () end, "no recording")
-	wait_until (function () return Session:transport_sample () >= start + seconds * rate end, "the transport did not roll")
+	wait (function () return Session:actively_recording () end, "no recording")
+	wait (function () return Session:transport_sample () >= start + seconds * rate end, "the transport did not roll")
 	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
 
 	-- The take becomes a region once the butler has written and closed it.
 	local region = nil
-	wait_until (function ()
+	wait (function ()
 		if Session:transport_rolling () then return false end
 		for r in recorder:playlist ():region_list ():iter () do
 			if not earlier[file_of (r)] then region = r end
@@ -173,6 +175,19 @@ local function new_track (strict_io)
 	local track = Session:new_audio_track (channels, 2, nil, 1, "Zorvalune", ARDOUR.PresentationInfo.max_order,
 	                                       ARDOUR.TrackMode.Normal, true):front ()
 	track:set_strict_io (strict_io)
+
+	-- Ardour connects a new track in a thread of its own, its inputs to the
+	-- sines, its outputs to the master: a take that starts before misses them.
+	local master = Session:master_out ()
+	wait_until (function ()
+		for c = 0, channels - 1 do
+			if not track:input ():audio (c):physically_connected () then return false end
+		end
+		for c = 0, 1 do
+			if not track:output ():audio (c):connected_to (master:input ():audio (c):name ()) then return false end
+		end
+		return true
+	end, "the new track was not connected")
 	track:monitoring_control ():set_value (ARDOUR.MonitorChoice.MonitorInput, PBD.GroupControlDisposition.NoGroup)
 	return track
 end
