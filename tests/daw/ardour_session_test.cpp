@@ -101,8 +101,38 @@ namespace
         // Runs the Lua script; returns its "zorvalune:" lines without the prefix.
         juce::StringArray run (const juce::String& phase, const track_setup& setup) const
         {
+            auto log = runOnce (phase, setup);
+
+            // Ardour 7.3 now and then aborts on an uncaught exception of its
+            // own (boost::bad_optional_access, seen once in some 3,000 runs).
+            // The plug-in uses no boost, so the phase is run once more; any
+            // other failure, or the same abort twice, fails the test.
+            if (log.contains ("terminate called after throwing an instance of 'boost::"))
+            {
+                std::cout << phase << ": Ardour aborted on an exception of its own; run again:\n" << log << "\n";
+
+                // A reload's session is still the one saved before it.
+                if (phase != "reload")
+                    session().deleteRecursively();
+
+                log = runOnce (phase, setup);
+            }
+
+            juce::StringArray lines;
+
+            for (const auto& line : juce::StringArray::fromLines (log))
+                if (line.startsWith ("zorvalune: "))
+                    lines.add (line.fromFirstOccurrenceOf ("zorvalune: ", false, false));
+
+            EXPECT_TRUE (lines.contains ("done")) << phase << " did not finish:\n" << log;
+            return lines;
+        }
+
+    private:
+        juce::String runOnce (const juce::String& phase, const track_setup& setup) const
+        {
             // The shell adds Ardour's exit status: 124 hung, 128 + n died of signal n.
-            const auto log = runToEnd ({
+            return runToEnd ({
                 "sh", "-c", "\"$@\"; echo \"ardour exit status $?\"", "sh",
                 "timeout", "-k", "5", "120", "env",
                 "DISPLAY=none",   // the plug-in never reaches for an X server
@@ -120,18 +150,8 @@ namespace
                 "ZORVALUNE_PARAMETER_NAME=Out Gain",
                 "ZORVALUNE_VALUE=" + juce::String (outGainValue),
                 ZORVALUNE_ARDOUR_LUA, ZORVALUNE_DAW_SCRIPT });
-
-            juce::StringArray lines;
-
-            for (const auto& line : juce::StringArray::fromLines (log))
-                if (line.startsWith ("zorvalune: "))
-                    lines.add (line.fromFirstOccurrenceOf ("zorvalune: ", false, false));
-
-            EXPECT_TRUE (lines.contains ("done")) << phase << " did not finish:\n" << log;
-            return lines;
         }
 
-    private:
         juce::File cache() const { return folder.getChildFile ("cache"); }
 
         // Ardour instantiates a VST3 only from the scanner's cache.
