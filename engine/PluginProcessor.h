@@ -313,8 +313,12 @@ public:
     // Every editor refresh request since construction (diagnostics and tests).
     std::atomic<int> editorRefreshRequests { 0 };
 
+    // Set where the host is to hear every value from the audio thread, at its next block.
+    std::atomic<bool> hostValuesPending { false };
+
 private:
     static BusesProperties makeBuses();
+    bool hostKeepsFirstChannelCounts() const;
     void applyNoiseLowCut();
     void designFilter (int parameterIndex);
     void recountChannels (int& outputChannels);
@@ -324,6 +328,7 @@ private:
     bool applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
+    void tellHostPendingValues();
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
     int mainBusChannelCount (bool isInput) const;
@@ -386,6 +391,10 @@ private:
     struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };
     std::shared_ptr<AliveToken> aliveToken;
     bool constructing = true;
+
+    // The host processes with the main channel counts it read at creation,
+    // whatever layout it asks for later (set by the constructor).
+    bool mainLayoutFixed = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZorvaluneAudioProcessor)
 };

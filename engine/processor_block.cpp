@@ -36,6 +36,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 {
     const juce::ScopedNoDenormals noDenormals;
     ++processBlockCounter;
+    tellHostPendingValues();
 
     const auto position = readHostPosition();
 

@@ -18,6 +18,7 @@ namespace
 // left as the host gave them.
 void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    tellHostPendingValues();
     const auto position = readHostPosition();
     const int n = buffer.getNumSamples();
 

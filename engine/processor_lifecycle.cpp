@@ -15,18 +15,14 @@ int ZorvaluneAudioProcessor::mainBusChannelCount (bool isInput) const
     return bus != nullptr ? bus->getNumberOfChannels() : 0;
 }
 
-// Linux hosts take the default layout as it stands (an LV2's ports are fixed by it): mono
-// main buses run on a mono track as they are and once per channel on a stereo one, never
-// widening the track; hosts that negotiate may still ask for any equal count. The side chain
-// waits for a host to route one; the standalone application plays to a stereo device.
+// Stereo main buses by default: a host then runs one instance for a stereo track, so every
+// setting and preset reaches both channels (an LV2's ports are fixed by this layout). Hosts
+// that negotiate may still ask for any equal count. The side chain waits for a host to route one.
 juce::AudioProcessor::BusesProperties ZorvaluneAudioProcessor::makeBuses()
 {
-    const bool standalone = juce::PluginHostType::getPluginLoadedAs() == wrapperType_Standalone;
-    const auto main = standalone ? juce::AudioChannelSet::stereo() : juce::AudioChannelSet::mono();
-
     return BusesProperties()
-        .withInput ("Input", main, true)
-        .withOutput ("Output", main, true)
+        .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+        .withOutput ("Output", juce::AudioChannelSet::stereo(), true)
         .withInput ("Sidechain", juce::AudioChannelSet::mono(), false);
 }
 
@@ -35,6 +31,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
       aliveToken (std::make_shared<AliveToken>())
 {
     aliveToken->processor.store (this);
+    mainLayoutFixed = hostKeepsFirstChannelCounts();
 
     channelWeights.fill (1.0f);
 
@@ -195,7 +192,22 @@ void ZorvaluneAudioProcessor::numChannelsChanged()
 
 bool ZorvaluneAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {
-    return layouts.getMainInputChannels() == layouts.getMainOutputChannels();
+    const int channels = layouts.getMainInputChannels();
+
+    if (mainLayoutFixed && channels != mainBusChannelCount (true))
+        return false;
+
+    return channels == layouts.getMainOutputChannels();
+}
+
+// Ardour's VST3 host (its editor and its headless session tool alike) asks a
+// mono track's plug-in for one channel, then hands it as many as it read when
+// it created the instance; the framework's wrapper answers any such mismatch
+// with silence. Kept at its first layout, the plug-in sounds there.
+bool ZorvaluneAudioProcessor::hostKeepsFirstChannelCounts() const
+{
+    return wrapperType == wrapperType_VST3
+        && (juce::PluginHostType().isArdour() || juce::PluginHostType::getHostPath().containsIgnoreCase ("ardour"));
 }
 
 //============================================================================== programs
@@ -251,11 +263,27 @@ const juce::String ZorvaluneAudioProcessor::getProgramName (int index)
 void ZorvaluneAudioProcessor::changeProgramName (int, const juce::String&) {}
 
 // Our own setParameter never tells the host, so after a program change the
-// host's generic view would show stale values; send it the new ones.
+// host's generic view would show stale values; send it the new ones. The LV2
+// client keeps what it tells the host in storage that its audio thread writes
+// unguarded when the host sets a value: there the values go from that thread.
 void ZorvaluneAudioProcessor::tellHostAllParameterValues()
 {
+    if (wrapperType == wrapperType_LV2)
+    {
+        hostValuesPending.store (true);
+        return;
+    }
+
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
+}
+
+// Audio thread, first thing in a block.
+void ZorvaluneAudioProcessor::tellHostPendingValues()
+{
+    if (hostValuesPending.load (std::memory_order_relaxed) && hostValuesPending.exchange (false))
+        for (int i = 0; i < NUM_PARAMETERS; ++i)
+            sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
 }
 
 //============================================================================== watchdog

@@ -1,7 +1,7 @@
 # Adds to the LV2 bundle what the framework's Turtle writer cannot say:
 # the side-chain ports are side-chain inputs (hosts then leave them out of the
-# main input count), and the factory programs carry a comment, by which hosts
-# tell factory presets from the user's own.
+# main input count) that must be connected, and the factory programs carry a
+# comment, by which hosts tell factory presets from the user's own.
 # Usage: cmake -DBUNDLE=<path/to/Name.lv2> -P lv2_ttl_amend.cmake
 
 if(NOT IS_DIRECTORY "${BUNDLE}")
@@ -24,10 +24,13 @@ function(amend file pattern replacement done what)
 endfunction()
 
 # The side chain is the second input bus, "input_group_2"; it is off by
-# default, so the writer marks its ports optional.
+# default, so the writer marks its ports optional. They may not be: the
+# framework's LV2 client always reads every input port it declares, and a host
+# may leave an optional one unconnected (a null buffer). Hosts connect a
+# required port, to silence when they route nothing to it.
 amend("${BUNDLE}/dsp.ttl"
-      "(pg:group plug:input_group_2 ;\n\t\tlv2:portProperty lv2:connectionOptional) ;"
-      "\\1 , lv2:isSideChain ;"
+      "(pg:group plug:input_group_2 ;\n\t\tlv2:portProperty) lv2:connectionOptional ;"
+      "\\1 lv2:isSideChain ;"
       "lv2:isSideChain"
       "side-chain port")
 

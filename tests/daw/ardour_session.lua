@@ -5,10 +5,11 @@
 -- exported: Ardour 7.3's export, run from Lua, corrupts its heap in about one
 -- run in eight.
 --
--- Environment: ZORVALUNE_PHASE (create | reload | sidechain), ZORVALUNE_SESSION
--- (folder), ZORVALUNE_FORMAT (VST3 | LV2), ZORVALUNE_CHANNELS (1 | 2),
--- ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index), ZORVALUNE_PARAMETER_NAME,
--- ZORVALUNE_VALUE (normalised).
+-- Environment: ZORVALUNE_PHASE (create | preset | reload | sidechain),
+-- ZORVALUNE_SESSION (folder), ZORVALUNE_FORMAT (VST3 | LV2), ZORVALUNE_CHANNELS
+-- (1 | 2), ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index),
+-- ZORVALUNE_PARAMETER_NAME, ZORVALUNE_VALUE (normalised), ZORVALUNE_PRESET (a
+-- factory preset's name).
 
 local phase = os.getenv ("ZORVALUNE_PHASE")
 local folder = os.getenv ("ZORVALUNE_SESSION")
@@ -192,6 +193,20 @@ local function new_track (strict_io)
 	return track
 end
 
+-- Every input of the track plays the same sine, as a mono source panned to
+-- the middle of a stereo track does.
+local function feed_one_source (track)
+	local source = "system:capture_1"
+	track:input ():disconnect_all (nil)
+	for c = 0, channels - 1 do track:input ():audio (c):connect (source) end
+	wait_until (function ()
+		for c = 0, channels - 1 do
+			if not track:input ():audio (c):connected_to (source) then return false end
+		end
+		return true
+	end, "the track's inputs were not connected to one source")
+end
+
 local function insert_plugin (track)
 	local plugin = ARDOUR.LuaAPI.new_plugin (Session, "Zorvalune", plugin_type (), "")
 	if plugin:isnil () then fail ("Ardour does not know the plug-in") end
@@ -211,6 +226,21 @@ local function run ()
 		set_parameter (processor, index, name, value)
 		describe_plugin (track)
 		list_factory_presets (processor)
+		record_master ("processed")
+		Session:save_state ("", false, false, false, false, false)
+	elseif phase == "preset" then
+		-- The preset is loaded through the insert's first plug-in only, as a
+		-- user does in its editor: it reaches every channel only when one
+		-- instance runs them all.
+		local track = new_track (strict)
+		feed_one_source (track)
+		record_master ("reference")
+		local processor = insert_plugin (track)
+		describe_plugin (track)
+		local plugin = processor:to_insert ():plugin (0)
+		local preset = plugin:preset_by_label (os.getenv ("ZORVALUNE_PRESET"))
+		if not preset then fail ("no preset " .. tostring (os.getenv ("ZORVALUNE_PRESET"))) end
+		if not plugin:load_preset (preset) then fail ("the preset did not load") end
 		record_master ("processed")
 		Session:save_state ("", false, false, false, false, false)
 	elseif phase == "reload" then

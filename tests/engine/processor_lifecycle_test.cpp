@@ -43,39 +43,37 @@ TEST (ProcessorLifecycle, FreshInstanceReportsItsIdentity)
         EXPECT_EQ (w, 1.0f);
 }
 
-TEST (ProcessorLifecycle, MonoMainBusesOnAndSideChainOffByDefault)
+TEST (ProcessorLifecycle, StereoMainBusesOnAndSideChainOffByDefault)
 {
-    ZorvaluneAudioProcessor p;
-    ASSERT_EQ (p.getBusCount (true), 2);
-    ASSERT_EQ (p.getBusCount (false), 1);
-    EXPECT_EQ (p.getBus (true, 0)->getName(), "Input");
-    EXPECT_EQ (p.getBus (true, 1)->getName(), "Sidechain");
-    EXPECT_EQ (p.getBus (false, 0)->getName(), "Output");
+    // Every wrapper alike, the standalone application included.
+    for (auto type : { juce::AudioProcessor::wrapperType_VST3, juce::AudioProcessor::wrapperType_LV2,
+                       juce::AudioProcessor::wrapperType_Standalone })
+    {
+        auto& loadedAs = juce::PluginHostType::jucePlugInClientCurrentWrapperType;
+        const auto saved = loadedAs;
+        loadedAs = type;
+        ZorvaluneAudioProcessor p;
+        loadedAs = saved;
 
-    for (auto* bus : { p.getBus (true, 0), p.getBus (true, 1), p.getBus (false, 0) })
-        EXPECT_EQ (bus->getDefaultLayout(), juce::AudioChannelSet::mono());
+        ASSERT_EQ (p.getBusCount (true), 2);
+        ASSERT_EQ (p.getBusCount (false), 1);
+        EXPECT_EQ (p.getBus (true, 0)->getName(), "Input");
+        EXPECT_EQ (p.getBus (true, 1)->getName(), "Sidechain");
+        EXPECT_EQ (p.getBus (false, 0)->getName(), "Output");
 
-    EXPECT_TRUE (p.getBus (true, 0)->isEnabled());
-    EXPECT_TRUE (p.getBus (false, 0)->isEnabled());
-    EXPECT_FALSE (p.getBus (true, 1)->isEnabled());
-    EXPECT_EQ (p.getTotalNumInputChannels(), 1);
+        EXPECT_EQ (p.getBus (true, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
+        EXPECT_EQ (p.getBus (false, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
+        EXPECT_EQ (p.getBus (true, 1)->getDefaultLayout(), juce::AudioChannelSet::mono());
 
-    // A host that routes a side chain switches the bus on.
-    EXPECT_TRUE (p.getBus (true, 1)->enable());
-    EXPECT_EQ (p.getTotalNumInputChannels(), 2);
-}
+        EXPECT_TRUE (p.getBus (true, 0)->isEnabled());
+        EXPECT_TRUE (p.getBus (false, 0)->isEnabled());
+        EXPECT_FALSE (p.getBus (true, 1)->isEnabled());
+        EXPECT_EQ (p.getTotalNumInputChannels(), 2);
 
-TEST (ProcessorLifecycle, StandaloneApplicationPlaysStereo)
-{
-    auto& loadedAs = juce::PluginHostType::jucePlugInClientCurrentWrapperType;
-    const auto saved = loadedAs;
-    loadedAs = juce::AudioProcessor::wrapperType_Standalone;
-    ZorvaluneAudioProcessor p;
-    loadedAs = saved;
-
-    EXPECT_EQ (p.getBus (true, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
-    EXPECT_EQ (p.getBus (false, 0)->getDefaultLayout(), juce::AudioChannelSet::stereo());
-    EXPECT_FALSE (p.getBus (true, 1)->isEnabled());
+        // A host that routes a side chain switches the bus on.
+        EXPECT_TRUE (p.getBus (true, 1)->enable());
+        EXPECT_EQ (p.getTotalNumInputChannels(), 3);
+    }
 }
 
 TEST (ProcessorLifecycle, LayoutsNeedEqualMainInputAndOutput)
@@ -97,8 +95,8 @@ TEST (ProcessorLifecycle, PrepareKeepsRateAndBlockOnZero)
     p.prepareToPlay (0.0, 0);
     EXPECT_EQ (p.sampleRate, 44100.0f);
     EXPECT_EQ (p.blockSize, 256);
-    EXPECT_EQ (p.mainInputChannels, 1);
-    EXPECT_EQ (p.totalInputChannels, 1);
+    EXPECT_EQ (p.mainInputChannels, 2);
+    EXPECT_EQ (p.totalInputChannels, 2);
 }
 
 TEST (ProcessorLifecycle, ChannelCountsAboveTwentyFourAreClampedWithOneLogLine)

@@ -1,5 +1,6 @@
 #include "engine_test_support.h"
 #include "tests/message_pump.h"
+#include "tests/wrapper_type.h"
 #include "engine/step_snapshots.h"
 
 #include <algorithm>
@@ -175,6 +176,97 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
         EXPECT_EQ (p->parameterValues[(size_t) i].load(), fresh.parameterValues[(size_t) i].load()) << i;
 
     p->setPlayHead (nullptr);
+}
+
+namespace
+{
+    // What the LV2 client keeps of the values it tells the host: a plain flag
+    // that its audio thread sets around a value the host sent, read by every
+    // report, and counts the audio thread reads. The listener notes reports
+    // made off the audio thread (ThreadSanitizer would also see the race).
+    struct lv2_host_storage : juce::AudioProcessorListener
+    {
+        bool hostIsSetting = false;
+        int heard = 0;
+        std::atomic<std::thread::id> audioThread {};
+        std::atomic<int> offTheAudioThread { 0 };
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override
+        {
+            if (std::this_thread::get_id() != audioThread.load())
+                ++offTheAudioThread;
+
+            if (! hostIsSetting)
+                ++heard;
+        }
+
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+
+        void setFromHost (juce::AudioProcessor& p, int index, float value)
+        {
+            hostIsSetting = true;
+            p.setParameterNotifyingHost (index, value);
+            hostIsSetting = false;
+        }
+    };
+}
+
+// As an LV2, programs and states restored on other threads reach the host's
+// storage only from the audio thread, where the host also sets values.
+TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
+{
+    const auto states = sequencerStates();
+    std::unique_ptr<ZorvaluneAudioProcessor> p;
+
+    {
+        const test_support::ScopedWrapperType lv2 (juce::AudioProcessor::wrapperType_LV2);
+        p = makeProcessor (48000.0, 512);
+    }
+
+    lv2_host_storage storage;
+    p->addListener (&storage);
+    std::atomic<bool> stop { false };
+    std::atomic<int> restores { 0 };
+
+    std::thread audio ([&]
+    {
+        storage.audioThread = std::this_thread::get_id();
+        std::mt19937 random (5);
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+
+        while (! stop.load() || restores.load() == 0)
+        {
+            storage.setFromHost (*p, (int) (random() % ZorvaluneAudioProcessor::NUM_PARAMETERS), (float) (random() % 101) / 100.0f);
+            buffer.clear();
+            p->processBlock (buffer, midi);
+        }
+
+        // The last restore's values go out with the next block.
+        p->processBlock (buffer, midi);
+    });
+
+    std::mt19937 random (6);
+
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds (1); std::chrono::steady_clock::now() < end;)
+    {
+        const auto& state = states[random() % states.size()];
+
+        if (random() % 2 == 0)
+            p->setCurrentProgram ((int) (random() % 8));
+        else
+            p->setStateInformation (state.getData(), (int) state.getSize());
+
+        ++restores;
+        test_support::pumpMessagesFor (2);
+    }
+
+    stop = true;
+    audio.join();
+    p->removeListener (&storage);
+
+    EXPECT_EQ (storage.offTheAudioThread.load(), 0);
+    EXPECT_GE (storage.heard, ZorvaluneAudioProcessor::NUM_PARAMETERS);
 }
 
 TEST (ThreadedHost, AStepStoredWholeIsReadWhole)

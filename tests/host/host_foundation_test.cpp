@@ -213,3 +213,52 @@ TEST_P (HostFoundation, ProcessesEveryRateChannelCountAndBlockSize)
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostFoundation, testing::Values (Format::vst3, Format::lv2),
                           [] (const auto& testInfo) { return std::string (plugin_host::formatName (testInfo.param)); });
+
+// A host that takes the LV2 as it finds it: stereo main buses and a side chain
+// it must connect (an optional port that a host left unconnected crashed the
+// client), which plays silence until the host routes audio to it.
+TEST (HostFoundationLv2, DefaultBusesProcessAndASilentSideChainRingsToSilence)
+{
+    auto instance = plugin_host::load (Format::lv2, 48000.0, 512, false);
+    ASSERT_NE (instance, nullptr);
+    ASSERT_EQ (instance->getBusCount (true), 2);
+    EXPECT_EQ (instance->getMainBusNumInputChannels(), 2);
+    EXPECT_EQ (instance->getMainBusNumOutputChannels(), 2);
+    ASSERT_EQ (instance->getTotalNumInputChannels(), 3) << "the side chain is connected";
+
+    auto withoutSideChain = instance->getBusesLayout();
+    withoutSideChain.inputBuses.getReference (1) = juce::AudioChannelSet::disabled();
+    EXPECT_FALSE (instance->checkBusesLayoutSupported (withoutSideChain));
+
+    // Modulation 1 rings the input with the side chain.
+    for (const auto& [index, value] : { std::pair { 26, 0.05f }, std::pair { 27, 0.03f } })
+    {
+        auto* parameter = plugin_host::parameterFor (*instance, index);
+        ASSERT_NE (parameter, nullptr);
+        parameter->setValueNotifyingHost (value);
+    }
+
+    plugin_host::settle (*instance);
+    constexpr int length = 24000, settled = 12000;
+    juce::AudioBuffer<float> in (instance->getTotalNumInputChannels(), length);
+    in.clear();
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < length; ++i)
+            in.setSample (c, i, 0.5f * (float) std::sin (0.05 * i));
+
+    const auto silent = plugin_host::process (*instance, in, 512);
+    ASSERT_TRUE (allFinite (silent));
+
+    for (int c = 0; c < 2; ++c)
+        EXPECT_LT (silent.getMagnitude (c, settled, length - settled), 1.0e-6f) << "channel " << c;
+
+    // The same instance hears a side chain once the host plays one into it.
+    for (int i = 0; i < length; ++i)
+        in.setSample (2, i, 0.5f * (float) std::sin (0.013 * i));
+
+    const auto ringing = plugin_host::process (*instance, in, 512);
+
+    for (int c = 0; c < 2; ++c)
+        EXPECT_GT (ringing.getMagnitude (c, settled, length - settled), 0.01f) << "channel " << c;
+}

@@ -20,13 +20,15 @@ for preset in "default" "steady noise" "snare noise" "flute noise" "a little lof
     grep -q "^[[:space:]]*$preset$" <<<"$info" || fail "preset '$preset' not listed"
 done
 
-# One line per audio port: its symbol, then whether it is a side-chain input.
-ports=$(awk '/^\tPort [0-9]+:/ { if (audio) print symbol, side; audio = 0; side = "main"; symbol = "" }
+# One line per audio port: its symbol, whether it is a side-chain input, and
+# whether a host may leave it unconnected (none may: the client reads them all).
+ports=$(awk '/^\tPort [0-9]+:/ { if (audio) print symbol, side, need; audio = 0; side = "main"; need = "required"; symbol = "" }
              /lv2core#AudioPort/  { audio = 1 }
              /Symbol:/            { symbol = $2 }
              /lv2core#isSideChain/ { side = "side-chain" }
-             END { if (audio) print symbol, side }' <<<"$info")
-expected_ports=$'audio_in_1 main\naudio_in_2 side-chain\naudio_out_1 main'
+             /lv2core#connectionOptional/ { need = "optional" }
+             END { if (audio) print symbol, side, need }' <<<"$info")
+expected_ports=$'audio_in_1 main required\naudio_in_2 main required\naudio_in_3 side-chain required\naudio_out_1 main required\naudio_out_2 main required'
 [ "$ports" == "$expected_ports" ] || fail "audio ports differ: got"$'\n'"$ports"
 
 # Every parameter has a symbol of its own; collapsed names would share one.

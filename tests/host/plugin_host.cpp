@@ -69,7 +69,7 @@ juce::File plugin_host::bundle (Format f)
                              : artefacts.getChildFile ("LV2/Zorvalune.lv2");
 }
 
-std::unique_ptr<juce::AudioPluginInstance> plugin_host::load (Format f, double sampleRate, int blockSize)
+std::unique_ptr<juce::AudioPluginInstance> plugin_host::load (Format f, double sampleRate, int blockSize, bool enableAllBuses)
 {
     auto& format = formatObject (f);
     const juce::String identifier = f == Format::vst3 ? bundle (f).getFullPathName()
@@ -93,7 +93,9 @@ std::unique_ptr<juce::AudioPluginInstance> plugin_host::load (Format f, double s
         return {};
     }
 
-    instance->enableAllBuses();
+    if (enableAllBuses)
+        instance->enableAllBuses();
+
     instance->setRateAndBufferSizeDetails (sampleRate, blockSize);
     instance->prepareToPlay (sampleRate, blockSize);
     return instance;

@@ -16,10 +16,11 @@ namespace plugin_host
     // The bundle in the build tree.
     juce::File bundle (Format);
 
-    // A new instance with every bus enabled, prepared to play with the given
-    // rate and block size. Fails the calling test (and returns null) when the
-    // bundle cannot be loaded.
-    std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512);
+    // A new instance with every bus enabled (or with the buses the host found
+    // at load), prepared to play with the given rate and block size. Fails the
+    // calling test (and returns null) when the bundle cannot be loaded.
+    std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512,
+                                                     bool enableAllBuses = true);
 
     // The host parameter that carries our parameter `index` (matched by its
     // parameter id in either format). Fails the calling test (and returns

@@ -26,8 +26,9 @@ namespace
     constexpr int delay = 1023;
 
     // An instance with `channels` main inputs and outputs and no side chain,
-    // when the format lets the host choose; LV2 keeps its built-in layout (mono
-    // main buses), so the checks below go over the channels the host got.
+    // when the format lets the host choose; LV2 keeps its built-in layout
+    // (stereo main buses and a side chain), so the checks below go over the
+    // channels the host got.
     // Null (the test failed with the reason) when it cannot be loaded or the
     // host does not show every parameter, so that `set` always finds one.
     std::unique_ptr<juce::AudioPluginInstance> loadWithChannels (Format f, double rate = 48000.0, int block = 512, int channels = 2)
