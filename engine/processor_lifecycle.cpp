@@ -232,8 +232,14 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
     notifyEditor();
     ++editorNotifyCounter;
 
-    tellHostAllParameterValues();
-    updateHostDisplay (ChangeDetails().withProgramChanged (true));
+    // A VST3 host re-reads every value from the wrapper's controller when told
+    // of the program change, and sends what it read back to us: the controller
+    // must have the new values by then, which it takes on the message thread only.
+    callOnMessageThread ([] (ZorvaluneAudioProcessor& p)
+    {
+        p.tellHostAllParameterValues();
+        p.updateHostDisplay (ChangeDetails().withProgramChanged (true));
+    });
 }
 
 // Normalised values of factory preset `index`: its own values over the defaults.

@@ -7,6 +7,7 @@
 #include "tests/message_pump.h"
 
 #include <cmath>
+#include <thread>
 
 namespace
 {
@@ -132,6 +133,47 @@ TEST (ProcessorLifecycle, OutOfRangeProgramMeansDefaults)
 
     p.setCurrentProgram (-3);
     EXPECT_EQ (p.getCurrentProgram(), 0);   // negative reads as 0
+}
+
+// A VST3 host re-reads every value when told of a program change: the values
+// must reach it first, and both on the message thread, whoever changed the program.
+TEST (ProcessorLifecycle, AProgramChangeOnAnotherThreadTellsTheHostOnTheMessageThreadValuesFirst)
+{
+    struct host_view : juce::AudioProcessorListener
+    {
+        std::vector<std::pair<int, float>> heard;   // index, value; -1 = program changed
+        std::atomic<int> offTheMessageThread { 0 };
+
+        void note (int index, float value)
+        {
+            if (! juce::MessageManager::getInstance()->isThisTheMessageThread())
+                ++offTheMessageThread;
+            else
+                heard.emplace_back (index, value);
+        }
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { note (index, value); }
+
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
+        {
+            if (details.programChanged)
+                note (-1, 0.0f);
+        }
+    };
+
+    ZorvaluneAudioProcessor p;
+    host_view host;
+    p.addListener (&host);
+    std::thread ([&] { p.setCurrentProgram (7); }).join();
+    test_support::pumpMessages();
+    p.removeListener (&host);
+
+    EXPECT_EQ (host.offTheMessageThread.load(), 0);
+    ASSERT_EQ (host.heard.size(), 49u);
+    EXPECT_EQ (host.heard.back().first, -1);
+
+    for (int i = 0; i < 48; ++i)
+        EXPECT_EQ (host.heard[(size_t) i], (std::pair<int, float> { i, p.getParameter (i) })) << i;
 }
 
 TEST (ProcessorLifecycle, ProgramChangeRefreshesTheEditorAndCountsUp)
