@@ -24,6 +24,12 @@ namespace
 
     juce::String formatName (Format f) { return f == Format::vst3 ? "VST3" : "LV2"; }
 
+    std::string setupName (const track_setup& s)
+    {
+        return (formatName (s.format) + (s.channels == 1 ? "_mono_" : "_stereo_")
+                + (s.strictIo ? "strict" : "flexible")).toStdString();
+    }
+
     const juce::File artefacts (ZORVALUNE_ARTEFACTS_DIR);
 
     // "Out Gain" at -6 dB: a change a listener hears and a level meter can check.
@@ -389,12 +395,7 @@ INSTANTIATE_TEST_SUITE_P (Tracks, ArdourSession,
                                            track_setup { Format::vst3, 2, true }, track_setup { Format::vst3, 2, false },
                                            track_setup { Format::lv2, 1, true }, track_setup { Format::lv2, 1, false },
                                            track_setup { Format::lv2, 2, true }, track_setup { Format::lv2, 2, false }),
-                          [] (const auto& testInfo)
-                          {
-                              const auto& s = testInfo.param;
-                              return (formatName (s.format) + (s.channels == 1 ? "_mono_" : "_stereo_")
-                                      + (s.strictIo ? "strict" : "flexible")).toStdString();
-                          });
+                          [] (const auto& testInfo) { return setupName (testInfo.param); });
 
 class ArdourFactoryPreset : public testing::TestWithParam<track_setup> {};
 
@@ -438,11 +439,7 @@ TEST_P (ArdourFactoryPreset, ReachesBothChannelsAndComesBackAfterAReload)
 INSTANTIATE_TEST_SUITE_P (StereoTracks, ArdourFactoryPreset,
                           testing::Values (track_setup { Format::vst3, 2, true }, track_setup { Format::vst3, 2, false },
                                            track_setup { Format::lv2, 2, true }, track_setup { Format::lv2, 2, false }),
-                          [] (const auto& testInfo)
-                          {
-                              const auto& s = testInfo.param;
-                              return (formatName (s.format) + (s.strictIo ? "_strict" : "_flexible")).toStdString();
-                          });
+                          [] (const auto& testInfo) { return setupName (testInfo.param); });
 
 class ArdourSideChain : public testing::TestWithParam<Format> {};
 
