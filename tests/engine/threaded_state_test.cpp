@@ -181,9 +181,9 @@ TEST (ThreadedHost, StatesProgramsAndParametersChangeWhilePlaying)
 namespace
 {
     // What the LV2 client keeps of the values it tells the host: a plain flag
-    // that its audio thread sets around a value the host sent, read by every
-    // report, and counts the audio thread reads. The listener notes reports
-    // made off the audio thread (ThreadSanitizer would also see the race).
+    // that its audio thread raises while it applies a value the host sent and
+    // that every report reads, and counts that its audio thread reads. Reports
+    // made on any other thread are counted (ThreadSanitizer sees the race too).
     struct lv2_host_storage : juce::AudioProcessorListener
     {
         bool hostIsSetting = false;
