@@ -16,6 +16,7 @@
 #include "channel_state.h"
 #include "coefficient_handoff.h"
 #include "filter_coefficients.h"
+#include "latency_report.h"
 #include "parameter_table.h"
 #include "shared_text.h"
 #include "side_chain_store.h"
@@ -322,6 +323,9 @@ private:
     void applyNoiseLowCut();
     void designFilter (int parameterIndex);
     void recountChannels (int& outputChannels);
+    int expectedDelay();
+    void measureDelay (int numSamples, int delay) noexcept;
+    void delayBypassedChannels (juce::AudioBuffer<float>& buffer, int numSamples) noexcept;
     void updateStepLength (int changedIndex);
     void recordTouchedParameter (int index);
     void sequencerStepTask();
@@ -386,6 +390,9 @@ private:
     // Step changes and other requests from threads that must not allocate or
     // wait; collected on the message thread.
     audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k) { handleAudioThreadRequest (k); } };
+
+    // The delay the listener gets, told to the host once it has settled.
+    latency_report latencyReport { [this] (int delay) { setLatencySamples (delay); } };
 
     // Lets tasks posted to the message thread find out whether we still exist.
     struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };

@@ -44,6 +44,7 @@ public:
             io[l] = samples[l];
             readIndex[l] = tapes[l].readIndex;
             indexDelta[l] = tapes[l].indexDelta;
+            walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
@@ -127,6 +128,7 @@ private:
     float* io[K];
     bool firstChannel[K];
     int readIndex[K], indexDelta[K];
+    int walkRemainder[K], walkCarry[K] = {};   // the walk's spread single steps, and how far the next one is
     float tapeFrequency[K];
     int rmsWindow[K];
     double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
@@ -149,6 +151,7 @@ private:
         float lfoHz;       // the tape oscillator's rate there
         int dryOffset;     // the dry signal is read this many samples later than the tape
         int dryNudges;     // single-sample moves of the dry read still to make, by sign
+        int walkCarry;     // the spread walk's progress towards its next single step
     };
 
     float raw (int i) const noexcept   { return blk.raw[i]; }
@@ -191,7 +194,7 @@ private:
     template <class Ring> tape_read stepTape (int l, Ring& pitch, float s, int length, tape_head& head) noexcept;
     static bool steadyStep (ring_positions& pitch, int length, tape_head& head, tape_read& read) noexcept;
     static int dryDelayAfter (int size, tape_head& head) noexcept;
-    template <class Ring> static void dropRead (Ring& pitch, tape_head& head, int delta) noexcept;
+    template <class Ring> void dropRead (Ring& pitch, tape_head& head, int l) const noexcept;
     static void takeTapeReport (chain_block_results& to, const chain_block_results& before, const chain_block_results& after) noexcept;
     void keepTapeHead (int l, const tape_head& head) noexcept;
 

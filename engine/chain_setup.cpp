@@ -56,16 +56,11 @@ namespace chain_setup
             return tape;
         }
 
-        st.tapeDepthRatio = raw (tapeFreqDelta) / 25.0f + 1.0f;
-        tape.frequency = blk.tapeRate > 0.1f ? blk.tapeRate : 0.1f;
+        st.tapeDepthRatio = tapeDepthRatioOf (raw (tapeFreqDelta));
+        tape.frequency = tapeWobbleHzOf (blk.tapeRate);
         setUpOscillator (st.tapeLfo, tape.frequency, twoPi / (double) blk.sampleRate);
 
-        int length = truncToInt ((st.tapeDepthRatio - 1.0f) * (blk.sampleRate / tape.frequency));
-
-        if (length >= channel_state::longestTapeDelay)
-            length = channel_state::longestTapeDelay;
-        else if (length < 0)
-            length = 2;
+        const int length = tapeLengthOf (st.tapeDepthRatio, tape.frequency, blk.sampleRate);
 
         if (length == st.PitchNrSamples)
             return tape;
@@ -75,9 +70,12 @@ namespace chain_setup
 
         if (held > length)
         {
-            // The read position walks to the shorter delay over this block.
+            // The read position walks to the new delay over this block, all
+            // the way: whole steps per sample, and what they leave spread out.
             st.curPitchHistStartIndx = held - length;
-            tape.indexDelta = (st.curPitchHistStartIndx - tape.readIndex) / blk.numSamples;
+            const int walk = st.curPitchHistStartIndx - tape.readIndex;
+            tape.indexDelta = walk / blk.numSamples;
+            tape.walkRemainder = walk % blk.numSamples;
         }
         else
         {
@@ -86,6 +84,16 @@ namespace chain_setup
         }
 
         return tape;
+    }
+
+    int tapeLengthOf (float depthRatio, float wobbleHz, float sampleRate) noexcept
+    {
+        const int length = truncToInt ((depthRatio - 1.0f) * (sampleRate / wobbleHz));
+
+        if (length >= channel_state::longestTapeDelay)
+            return channel_state::longestTapeDelay;
+
+        return length < 0 ? 2 : length;
     }
 
     int setUpChannel (channel_state& st, const chain_block_values& blk, const switches& on) noexcept
@@ -110,6 +118,12 @@ namespace chain_setup
 
         st.outGainDb.setTargetValue (blk.value[outGain]);
         return rmsWindow;
+    }
+
+    double wobbleSwingOf (float depth, float increment) noexcept
+    {
+        const double swing = (double) depth / (2.0 * std::sin (0.5 * (double) increment));
+        return std::isfinite (swing) ? swing : 0.0;
     }
 
     double wobbleLeadAt (float depth, float phase, float increment) noexcept

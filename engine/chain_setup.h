@@ -98,6 +98,7 @@ namespace chain_setup
     {
         int readIndex = 0;
         int indexDelta = 0;      // added to the read index after every sample
+        int walkRemainder = 0;   // single steps more (by sign) spread evenly over the block
         float frequency = 0.0f;  // of the wobble, before modulation
     };
 
@@ -107,6 +108,15 @@ namespace chain_setup
         lfo.phaseIncrement = (float) ((double) hz * radiansPerHz);
     }
 
+    // The depth ratio that raw "TapeFreqDelta" gives, and the wobble rate the
+    // tape runs at for a "TapeRotation" in Hz.
+    inline float tapeDepthRatioOf (float raw) noexcept { return raw / 25.0f + 1.0f; }
+    inline float tapeWobbleHzOf (float rotation) noexcept { return rotation > 0.1f ? rotation : 0.1f; }
+
+    // The tape line's length at that ratio and rate: at rate 1 it delays by
+    // one sample less.
+    int tapeLengthOf (float depthRatio, float wobbleHz, float sampleRate) noexcept;
+
     // The clip-gain and wet-share targets and the tape's length: set for
     // every channel of the block, whether or not it has samples.
     tape_start setUpTargetsAndTape (channel_state& st, const chain_block_values& blk) noexcept;
@@ -114,6 +124,10 @@ namespace chain_setup
     // The rest of a channel's set-up for a block it processes. Returns the
     // length of its noise detector's window.
     int setUpChannel (channel_state& st, const chain_block_values& blk, const switches& on) noexcept;
+
+    // How far a read at the rate 1 + depth x sin (phase) swings either side of
+    // the centre it wobbles around.
+    double wobbleSwingOf (float depth, float increment) noexcept;
 
     // How far a read at the rate 1 + depth x sin (phase) has run ahead of the
     // centre it swings around, at `phase`: the sum of its steps in closed form.

@@ -93,6 +93,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
         if (mainBusChannels > 0)
             sendSideChainBlock (buffer, n, position.playing ? position.timeInSamples : stoppedSamplePosition, blockRouting.slot1);
 
+        measureDelay (n, 0);
         return;
     }
 
@@ -128,6 +129,13 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     runChannelChains (states, samples, numProcessed, chainValues, chainScratch, chainResults);
 
     reportChainResults();
+
+    if (numProcessed > 0 && channelStates[0].isPrepared())
+    {
+        // The dry path is read as late as the centre the tape wobbles around.
+        const auto& first = channelStates[0];
+        measureDelay (n, first.dryDelay.within (first.pitchHistory.size() - 1 - first.curPitchHistStartIndx + first.dryOffset));
+    }
 
     // Outputs beyond the processed channels carry the last processed one.
     if (totalOut > 2 && numProcessed >= 1 && numProcessed < totalOut && mainBusChannels < MAX_CHANNELS)
@@ -359,6 +367,14 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 
     v.receivedRow1 = receivedRow (v.mod1Source, totalInputChannels + 2);
     v.receivedRow2 = receivedRow (v.mod2Source, totalInputChannels + 3);
+}
+
+// The delay counts as settled once it has held still for 0.15 s with the
+// tape's rate no longer gliding; a wobbling tape's within a sample.
+void ZorvaluneAudioProcessor::measureDelay (int numSamples, int delay) noexcept
+{
+    latencyReport.measure (delay, numSamples, (int) (0.15f * sampleRate), tapeRotationSmoother.isSmoothing(),
+                           blockRawParameterValues[tapeOn] > 0.5f ? 1 : 0);
 }
 
 void ZorvaluneAudioProcessor::reportChainResults()

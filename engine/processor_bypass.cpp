@@ -78,6 +78,47 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
     for (int c = 0; c < juce::jmin (mainInputChannels, MAX_CHANNELS, buffer.getNumChannels()); ++c)
         if (const auto* row = delayed.row (c, n))
             buffer.copyFrom (c, 0, row, n);
+
+    delayBypassedChannels (buffer, n);
+}
+
+// A bypassed channel is as late as a processed one, so that switching the
+// bypass never moves the track: its input goes out through the channel's dry
+// delay, read at the delay the host was told, and on through its tape line at
+// rate 1, so that the chain finds both lines where they would be when the
+// bypass ends.
+void ZorvaluneAudioProcessor::delayBypassedChannels (juce::AudioBuffer<float>& buffer, int n) noexcept
+{
+    const int delay = latencyReport.current();
+
+    for (int c = 0; c < juce::jmin (mainInputChannels, MAX_CHANNELS, buffer.getNumChannels()); ++c)
+    {
+        auto& st = channelStates[(size_t) c];
+
+        if (! st.isPrepared())
+            continue;
+
+        float* x = buffer.getWritePointer (c);
+
+        for (int i = 0; i < n; ++i)
+        {
+            if (st.pitchHistory.full())
+            {
+                st.pitchHistory.pop_front();
+
+                if (st.curPitchHistStartIndx > 0)
+                    --st.curPitchHistStartIndx;
+            }
+
+            st.pitchHistory.push_back (x[i]);
+
+            if (st.PitchNrSamples < st.pitchHistory.size())
+                st.pitchHistory.pop_front();
+
+            st.dryDelay.push (x[i]);
+            x[i] = st.dryDelay.delayed (delay);
+        }
+    }
 }
 
 //============================================================================== history ring

@@ -1,5 +1,6 @@
 #include "PluginProcessor.h"
 
+#include "chain_setup.h"
 #include "lane_math.h"
 
 #include "../platform/cloud_documents.h"
@@ -66,6 +67,10 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
 
     applyNoiseLowCut();
     audioThreadLog.startFlushing();
+
+    // Known before the first prepareToPlay, for hosts that ask before they activate us.
+    latencyReport.restart (expectedDelay());
+    setLatencySamples (latencyReport.current());
     constructing = false;
 
     // Last, as its answer may reach the message thread at once. The listing
@@ -133,8 +138,10 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
                                       mainInputChannels, MAX_CHANNELS);
     }
 
+    // The tape starts at the rate set, not gliding there: the delay is then
+    // the one reported below from the first block on.
     tapeRotationSmoother.reset ((int) std::floor (sampleRate / (float) blockSize * 0.3f));
-    tapeRotationSmoother.setCurrentAndTargetValue (tapeRotationSmoother.getTargetValue());
+    tapeRotationSmoother.setCurrentAndTargetValue (getParameterValue (parameter_table::tapeRotation));
 
     reserveAudioMemory (mainInputChannels, blockSize);
     lane_math::chooseInstructionSet();
@@ -154,6 +161,37 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
 
     platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",
                                           mainInputChannels, outputChannels, totalInputChannels);
+
+    // Last, as a host may prepare us again from inside this call.
+    const int delay = expectedDelay();
+    latencyReport.restart (delay);
+    setLatencySamples (delay);
+}
+
+// The delay the listener gets at the present settings once the tape has
+// settled: its line's at rate 1, and with the wobble on, as much again as the
+// read swings (the line's length is where the swing turns back, not its
+// centre). Without depth the tape keeps the length it had; an instance that
+// sends its side chain passes its audio straight through.
+int ZorvaluneAudioProcessor::expectedDelay()
+{
+    using namespace parameter_table;
+    using namespace chain_setup;
+
+    if (mod1Source.load() == 6 && isSideChainSlot (side_chan_mod1.load()))
+        return 0;
+
+    const float depth = parameterValues[(size_t) tapeFreqDelta].load();
+
+    if (depth == 0.0f)
+        return juce::jmax (0, channelStates[0].PitchNrSamples - 1);
+
+    const float ratio = tapeDepthRatioOf (depth);
+    const float hz = tapeWobbleHzOf (getParameterValue (tapeRotation));
+    const int atRateOne = tapeLengthOf (ratio, hz, sampleRate) - 1;
+    const double swing = parameterValues[(size_t) tapeOn].load() > 0.5f
+                           ? wobbleSwingOf (ratio - 1.0f, (float) ((double) hz * twoPi / (double) sampleRate)) : 0.0;
+    return juce::jmax (0, atRateOne + (int) swing);
 }
 
 // Everything the audio thread writes into is sized here, so that processBlock

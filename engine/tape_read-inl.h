@@ -55,7 +55,7 @@ typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noex
     const double gap = wobbleLead[l] - (double) s.pitchReadFraction - (double) dryOffset;
     const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
     const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
-    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, dryOffset, nudges };
+    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, dryOffset, nudges, walkCarry[l] };
 }
 
 // One lane's tape: its delay line and its dry delay, sample by sample.
@@ -81,7 +81,7 @@ void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
         const auto read = stepTape (l, pitch, work[i], length, head);
         scratch.wet[(size_t) i] = between (head.fraction, pitch[read.at0], pitch[read.at1]);
         scratch.dry[(size_t) i] = dryDelay.delayed (dryDelayAfter (pitch.size(), head));
-        dropRead (pitch, head, indexDelta[l]);
+        dropRead (pitch, head, l);
     }
 
     pitch.store();
@@ -119,7 +119,7 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
         at1[j] = pitch.dropped + read.at1;
         fraction[j] = head.fraction;
         dryAt[j] = s.dryDelay.within (dryDelayAfter (pitch.size(), head));
-        dropRead (pitch, head, indexDelta[0]);
+        dropRead (pitch, head, 0);
     }
 
     moveTapeSamples (work, held, count);
@@ -242,6 +242,7 @@ bool chain_group<K>::tapesStandAlike() const noexcept
         const auto& b = *st[l];
 
         if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || wobbleLead[l] != wobbleLead[0]
+             || walkRemainder[l] != walkRemainder[0] || walkCarry[l] != walkCarry[0]
              || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction || b.dryOffset != a.dryOffset
              || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity()
              || b.dryDelay.capacity() != a.dryDelay.capacity())
@@ -378,10 +379,10 @@ int chain_group<K>::dryDelayAfter (int size, tape_head& head) noexcept
 }
 
 // After the read the element before it leaves the line, and the read
-// position walks on towards a new length.
+// position walks on towards a new length (lane l's walk).
 template <int K>
 template <class Ring>
-void chain_group<K>::dropRead (Ring& pitch, tape_head& head, int delta) noexcept
+void chain_group<K>::dropRead (Ring& pitch, tape_head& head, int l) const noexcept
 {
     if (head.index > 0)
     {
@@ -389,7 +390,19 @@ void chain_group<K>::dropRead (Ring& pitch, tape_head& head, int delta) noexcept
         --head.index;
     }
 
-    head.index += delta;
+    head.index += indexDelta[l];
+
+    // |remainder| single steps over the block's n samples, evenly spaced.
+    if (const int remainder = walkRemainder[l]; remainder != 0)
+    {
+        head.walkCarry += std::abs (remainder);
+
+        if (head.walkCarry >= n)
+        {
+            head.walkCarry -= n;
+            head.index += remainder > 0 ? 1 : -1;
+        }
+    }
 }
 
 // What lane 0's read reported from `before` to `after`, as if lane `to` had read it.
@@ -422,6 +435,7 @@ void chain_group<K>::keepTapeHead (int l, const tape_head& head) noexcept
     s.pitchReadFraction = head.fraction;
     s.pitchRate = head.rate;
     s.dryOffset = head.dryOffset;
+    walkCarry[l] = head.walkCarry;
 }
 
 }  // namespace HWY_NAMESPACE

@@ -5,11 +5,11 @@
 -- exported: Ardour 7.3's export, run from Lua, corrupts its heap in about one
 -- run in eight.
 --
--- Environment: ZORVALUNE_PHASE (create | preset | reload | sidechain),
+-- Environment: ZORVALUNE_PHASE (create | preset | reload | sidechain | latency),
 -- ZORVALUNE_SESSION (folder), ZORVALUNE_FORMAT (VST3 | LV2), ZORVALUNE_CHANNELS
 -- (1 | 2), ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index),
 -- ZORVALUNE_PARAMETER_NAME, ZORVALUNE_VALUE (normalised), ZORVALUNE_PRESET (a
--- factory preset's name).
+-- factory preset's name), ZORVALUNE_RATE (Hz, 48000 unless given).
 
 local phase = os.getenv ("ZORVALUNE_PHASE")
 local folder = os.getenv ("ZORVALUNE_SESSION")
@@ -17,7 +17,7 @@ local format = os.getenv ("ZORVALUNE_FORMAT")
 local channels = tonumber (os.getenv ("ZORVALUNE_CHANNELS") or "1")
 local strict = os.getenv ("ZORVALUNE_STRICT") == "1"
 local seconds = 1.5   -- each recording
-local rate = 48000
+local rate = tonumber (os.getenv ("ZORVALUNE_RATE") or "48000")
 
 local function report (...)
 	print ("zorvalune: " .. table.concat ({ ... }, " "))
@@ -41,7 +41,8 @@ end
 -- 397 Hz, 500 Hz, 630 Hz ... at -18 dBFS); ten times real time keeps the
 -- recordings short.
 local backend = AudioEngine:set_backend ("None (Dummy)", "", "")
-backend:set_device_name ("Sine Wave 1K, 1/3 Oct")
+-- The latency phase lines up noise, which matches itself at one lag only.
+backend:set_device_name (phase == "latency" and "Uniform White Noise" or "Sine Wave 1K, 1/3 Oct")
 backend:set_driver ("10x Speed")
 backend = nil
 
@@ -112,7 +113,8 @@ local function recorder_track ()
 	return recorder
 end
 
-local function record_master (take)
+-- `midway`, when given, runs half-way through the take.
+local function record_master (take, midway)
 	local function wait (condition, what) wait_until (condition, what .. " (take " .. take .. ")") end
 
 	-- The recorder is armed once and stays armed, as a user leaves a track
@@ -142,6 +144,10 @@ local function record_master (take)
 	Session:maybe_enable_record (false)
 	Session:request_roll (ARDOUR.TransportRequestSource.TRS_UI)
 	wait (function () return Session:actively_recording () end, "no recording")
+	if midway then
+		wait (function () return Session:transport_sample () >= start + seconds * rate / 2 end, "the transport did not roll")
+		midway ()
+	end
 	wait (function () return Session:transport_sample () >= start + seconds * rate end, "the transport did not roll")
 	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
 
@@ -214,6 +220,89 @@ local function insert_plugin (track)
 	return plugin
 end
 
+-- The same input on two mono tracks, the bare one to the master's left, the
+-- one with the plug-in to its right. Both record it once; every take after
+-- that plays it back, which is where Ardour makes up for a plug-in's delay:
+-- the two sides should line up. Takes: as inserted, after the parameter
+-- moved, and with the plug-in bypassed half-way through.
+local function run_latency (index, name, value)
+	local function track_to (side)
+		local track = new_track (true)
+		track:input ():disconnect_all (nil)
+		track:input ():audio (0):connect ("system:capture_1")
+		track:output ():disconnect_all (nil)
+		track:output ():audio (side):connect (Session:master_out ():input ():audio (side):name ())
+		return track
+	end
+
+	local tracks = { track_to (0), track_to (1) }
+	local function arm_all (on)
+		for _, track in ipairs (tracks) do track:rec_enable_control ():set_value (on, PBD.GroupControlDisposition.NoGroup) end
+		wait_until (function ()
+			for _, track in ipairs (tracks) do
+				if (track:rec_enable_control ():get_value () > 0.5) ~= (on == 1) then return false end
+			end
+			return true
+		end, "the tracks did not arm or disarm")
+	end
+
+	arm_all (1)
+	local source = Session:transport_sample ()
+	record_master ("source")
+
+	-- Disarmed once their takes are regions: the butler is done with them.
+	wait_until (function ()
+		for _, track in ipairs (tracks) do
+			local any = false
+			for _ in track:playlist ():region_list ():iter () do any = true end
+			if not any then return false end
+		end
+		return true
+	end, "the tracks recorded nothing")
+	arm_all (0)
+	for _, track in ipairs (tracks) do
+		track:monitoring_control ():set_value (ARDOUR.MonitorChoice.MonitorDisk, PBD.GroupControlDisposition.NoGroup)
+	end
+
+	-- Ardour hears of a new delay a few cycles after the plug-in settles on
+	-- it (from the plug-in's own message thread): wait until the track's
+	-- delay is not `old` and has held for a third of a second.
+	local function latency_other_than (old)
+		local last, since = -1, 0
+		wait_until (function ()
+			local now = tracks[2]:signal_latency ()
+			if now ~= last then last, since = now, ARDOUR.LuaAPI.monotonic_time () end
+			return now ~= old and ARDOUR.LuaAPI.monotonic_time () - since > 330000
+		end, "Ardour was not told the plug-in's delay")
+		return last
+	end
+
+	local function replay (take, midway)
+		-- Ardour 7.3 drops a locate asked for while the transport still
+		-- declicks to its stop: ask again until it is there.
+		wait_until (function ()
+			if Session:transport_sample () == source and not Session:transport_rolling () then return true end
+			Session:request_locate (source, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+			ARDOUR.LuaAPI.usleep (20000)
+			return false
+		end, "no locate")
+		record_master (take, midway)
+	end
+
+	local processor = insert_plugin (tracks[2])
+	describe_plugin (tracks[2])
+	local inserted = latency_other_than (0)
+	report ("latency", "inserted", inserted)
+	replay ("inserted")
+
+	set_parameter (processor, index, name, value)
+	report ("latency", "moved", latency_other_than (inserted))
+	replay ("moved")
+
+	replay ("bypassed", function () processor:to_insert ():enable (false) end)
+	report ("enabled", processor:to_insert ():enabled () and 1 or 0)
+end
+
 local function run ()
 	local index = tonumber (os.getenv ("ZORVALUNE_PARAMETER"))
 	local name = os.getenv ("ZORVALUNE_PARAMETER_NAME")
@@ -262,6 +351,8 @@ local function run ()
 		if not track:add_sidechain (processor) then fail ("no side chain") end
 		processor:to_insert ():sidechain_input ():audio (0):connect ("system:capture_3")
 		record_master ("routed")
+	elseif phase == "latency" then
+		run_latency (index, name, value)
 	else
 		fail ("unknown phase " .. tostring (phase))
 	end

@@ -147,9 +147,10 @@ namespace
         juce::File session() const { return folder.getChildFile ("session"); }
 
         // Runs the Lua script; returns its "zorvalune:" lines without the prefix.
-        juce::StringArray run (const juce::String& phase, const track_setup& setup, const juce::String& preset = {}) const
+        // `environment` (NAME=value) adds to or overrides what the script is given.
+        juce::StringArray run (const juce::String& phase, const track_setup& setup, const juce::StringArray& environment = {}) const
         {
-            auto log = runOnce (phase, setup, preset);
+            auto log = runOnce (phase, setup, environment);
 
             // Ardour 7.3 now and then aborts on an uncaught exception of its
             // own (boost::bad_optional_access, seen once in some 3,000 runs).
@@ -163,7 +164,7 @@ namespace
                 if (phase != "reload")
                     session().deleteRecursively();
 
-                log = runOnce (phase, setup, preset);
+                log = runOnce (phase, setup, environment);
             }
 
             juce::StringArray lines;
@@ -177,10 +178,10 @@ namespace
         }
 
     private:
-        juce::String runOnce (const juce::String& phase, const track_setup& setup, const juce::String& preset) const
+        juce::String runOnce (const juce::String& phase, const track_setup& setup, const juce::StringArray& environment) const
         {
             // The shell adds Ardour's exit status: 124 hung, 128 + n died of signal n.
-            return runToEnd ({
+            juce::StringArray command {
                 "sh", "-c", "\"$@\"; echo \"ardour exit status $?\"", "sh",
                 "timeout", "-k", "5", "120", "env",
                 "DISPLAY=none",   // the plug-in never reaches for an X server
@@ -196,9 +197,10 @@ namespace
                 "ZORVALUNE_STRICT=" + juce::String (setup.strictIo ? 1 : 0),
                 "ZORVALUNE_PARAMETER=" + juce::String (outGainIndex),
                 "ZORVALUNE_PARAMETER_NAME=Out Gain",
-                "ZORVALUNE_VALUE=" + juce::String (outGainValue),
-                "ZORVALUNE_PRESET=" + preset,
-                ZORVALUNE_ARDOUR_LUA, ZORVALUNE_DAW_SCRIPT });
+                "ZORVALUNE_VALUE=" + juce::String (outGainValue) };
+            command.addArray (environment);
+            command.addArray ({ ZORVALUNE_ARDOUR_LUA, ZORVALUNE_DAW_SCRIPT });
+            return runToEnd (command);
         }
 
         juce::File cache() const { return folder.getChildFile ("cache"); }
@@ -407,7 +409,7 @@ TEST_P (ArdourFactoryPreset, ReachesBothChannelsAndComesBackAfterAReload)
     const auto setup = GetParam();
     const ardour_home home (setup.format);
 
-    const auto created = home.run ("preset", setup, "hell");
+    const auto created = home.run ("preset", setup, { "ZORVALUNE_PRESET=hell" });
     ASSERT_TRUE (created.contains ("done"));
     EXPECT_EQ (wordsAfter (created, "plugin")[1].getIntValue(), 1) << "instances";
     const auto reference = takeFrom (created, "reference");
@@ -468,3 +470,119 @@ TEST_P (ArdourSideChain, RoutedSideChainModulatesTheInput)
 
 INSTANTIATE_TEST_SUITE_P (Formats, ArdourSideChain, testing::Values (Format::vst3, Format::lv2),
                           [] (const auto& testInfo) { return formatName (testInfo.param).toStdString(); });
+
+//============================================================================== latency compensation
+namespace
+{
+    struct latency_setup
+    {
+        Format format;
+        int rate;
+    };
+
+    juce::AudioBuffer<float> readTake (const juce::StringArray& lines, const juce::String& name)
+    {
+        const auto files = wordsAfter (lines, "take " + name);
+        juce::AudioBuffer<float> sides (2, 0);
+
+        if (files.size() != 2)
+        {
+            ADD_FAILURE() << "no take " << name;
+            return sides;
+        }
+
+        for (int c = 0; c < 2; ++c)
+        {
+            juce::WavAudioFormat wav;
+            std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::FileInputStream (juce::File (files[c])), true));
+
+            if (reader == nullptr)
+            {
+                ADD_FAILURE() << "cannot read " << files[c];
+                return juce::AudioBuffer<float> (2, 0);
+            }
+
+            if (c == 0)
+                sides.setSize (2, (int) reader->lengthInSamples);
+
+            juce::AudioBuffer<float> side (1, sides.getNumSamples());
+            side.clear();
+            reader->read (&side, 0, juce::jmin (side.getNumSamples(), (int) reader->lengthInSamples), 0, true, false);
+            sides.copyFrom (c, 0, side, 0, 0, side.getNumSamples());
+        }
+
+        return sides;
+    }
+
+    // How much later the right side (the plug-in's track) plays what the left
+    // (the bare track) plays, over `length` samples from `from`: the lag of
+    // the best match of the noise both carry, up to 4000 samples either way.
+    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length)
+    {
+        constexpr int reach = 4000;
+        const float* left = take.getReadPointer (0);
+        const float* right = take.getReadPointer (1);
+        int best = 0;
+        double bestMatch = 0.0;
+
+        for (int lag = -reach; lag <= reach; ++lag)
+        {
+            if (from + lag < 0 || from + lag + length > take.getNumSamples())
+                continue;
+
+            double match = 0.0;
+
+            for (int i = from; i < from + length; ++i)
+                match += (double) left[i] * right[i + lag];
+
+            if (match > bestMatch)
+            {
+                bestMatch = match;
+                best = lag;
+            }
+        }
+
+        EXPECT_GT (bestMatch, 0.0) << "the tracks carried no common signal";
+        return best;
+    }
+}
+
+class ArdourLatency : public testing::TestWithParam<latency_setup> {};
+
+// After Ardour's compensation the plug-in's track lines up with a bare track
+// carrying the same input: as inserted, after "TapeRotation" moved the delay,
+// and across a bypass switched mid-take.
+TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
+{
+    const auto setup = GetParam();
+    const ardour_home home (setup.format);
+    const auto lines = home.run ("latency", { setup.format, 1, true },
+                                 { "ZORVALUNE_RATE=" + juce::String (setup.rate), "ZORVALUNE_PARAMETER=22",
+                                   "ZORVALUNE_PARAMETER_NAME=TapeRotation", "ZORVALUNE_VALUE=0.05" });
+    ASSERT_TRUE (lines.contains ("done"));
+
+    // 0.3 s of each take from 0.15 s on, away from its start and from its middle.
+    const int window = setup.rate * 3 / 10, early = setup.rate * 15 / 100, late = setup.rate * 9 / 10;
+
+    for (const auto* name : { "inserted", "moved" })
+    {
+        const auto take = readTake (lines, name);
+        ASSERT_GE (take.getNumSamples(), late + window) << name;
+        EXPECT_LE (std::abs (lagOfRight (take, early, window)), 1) << name;
+        EXPECT_LE (std::abs (lagOfRight (take, late, window)), 1) << name;
+    }
+
+    const auto bypassed = readTake (lines, "bypassed");
+    ASSERT_GE (bypassed.getNumSamples(), late + window);
+    EXPECT_LE (std::abs (lagOfRight (bypassed, early, window)), 1) << "before the bypass";
+    EXPECT_LE (std::abs (lagOfRight (bypassed, late, window)), 1) << "bypassed";
+    EXPECT_TRUE (lines.contains ("enabled 0")) << "the bypass did not reach the plug-in";
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,
+                          testing::Values (latency_setup { Format::vst3, 48000 }, latency_setup { Format::vst3, 96000 },
+                                           latency_setup { Format::lv2, 48000 }),
+                          [] (const auto& testInfo)
+                          {
+                              return (formatName (testInfo.param.format) + "_" + juce::String (testInfo.param.rate)).toStdString();
+                          });

@@ -17,34 +17,74 @@ namespace
                                             { noiseThreshold, 0.0f }, { tapeOn, 1.0f }, { inGain, 0.7f }, { dryWet, 0.5f } })
             p.setParameter (index, value);
     }
-
-    void expectSameAsInput (const juce::AudioBuffer<float>& out, int channels, int n)
-    {
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < n; ++i)
-                ASSERT_EQ (out.getSample (c, i), inputAt (c, i)) << "channel " << c << " sample " << i;
-    }
 }
 
-TEST (Bypass, OutputIsTheInputAndNothingCounts)
+TEST (Bypass, OutputIsTheInputAsLateAsReportedAndNothingCounts)
 {
     auto p = makeProcessor (48000.0, 512, 2);
     colourEverything (*p);
     p->setParameter (seqMode, 0.1f);
     p->setParameter (seqOn, 1.0f);
-    block_steps::run (*p, 2, 512, inputAt);
+    int time = 0;
+    const auto continuous = [&time] (int c, int i) { return inputAt (c, time + i); };
+
+    for (; time < 2 * 512; time += 512)
+        block_steps::run (*p, 1, 512, continuous);
+
     const int blocks = p->processBlockCounter.load();
     const int stepCount = p->stepSampleCounter;
+    const int delay = p->getLatencySamples();
+    ASSERT_GT (delay, 0);
+    const int bypassStart = time;
 
-    for (int k = 0; k < 5; ++k)
-        expectSameAsInput (block_steps::run (*p, 1, 512, inputAt, nullptr, true), 2, 512);
+    for (int k = 0; k < 5; ++k, time += 512)
+    {
+        const auto out = block_steps::run (*p, 1, 512, continuous, nullptr, true);
+
+        // Once the processed samples have left the dry delay, the input comes out as late as the host was told.
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 512; ++i)
+                if (time + i >= bypassStart + delay)
+                    ASSERT_EQ (out.getSample (c, i), inputAt (c, time + i - delay)) << "channel " << c << " sample " << time + i;
+    }
 
     EXPECT_EQ (p->processBlockCounter.load(), blocks);
     EXPECT_EQ (p->stepSampleCounter, stepCount);
 
     // The processed path does change the sound (so the check above means something).
-    const auto processed = block_steps::run (*p, 1, 512, inputAt);
-    EXPECT_NE (processed.getSample (0, 300), inputAt (0, 300));
+    const auto processed = block_steps::run (*p, 1, 512, continuous);
+    EXPECT_NE (processed.getSample (0, 300), inputAt (0, time + 300 - delay));
+}
+
+TEST (Bypass, SwitchingItNeverMovesTheSignal)
+{
+    // With every section off the chain is a plain delay; switched in and out
+    // of the bypass every few blocks of any length, it stays the same delay,
+    // the tape included.
+    for (int block : { 32, 256, 1000 })
+    {
+        auto p = makeProcessor (48000.0, block, 1);
+        const auto in = noise (1, block * (30000 / block));
+        const int delay = p->getLatencySamples();
+        ASSERT_GT (delay, 0);
+        juce::AudioBuffer<float> out (1, in.getNumSamples());
+        juce::AudioBuffer<float> piece (1, block);
+        juce::MidiBuffer midi;
+
+        for (int start = 0, k = 0; start + block <= in.getNumSamples(); start += block, ++k)
+        {
+            piece.copyFrom (0, 0, in, 0, start, block);
+
+            if ((k / 3) % 2 == 1)
+                p->processBlockBypassed (piece, midi);
+            else
+                p->processBlock (piece, midi);
+
+            out.copyFrom (0, start, piece, 0, 0, block);
+        }
+
+        EXPECT_LT (largestDifference (in, 0, out, 0, 0, delay), 1.0e-6f) << "block " << block;
+    }
 }
 
 TEST (Bypass, ChannelsAboveTwentyFourPassThroughAndTheClampIsLogged)
@@ -58,7 +98,11 @@ TEST (Bypass, ChannelsAboveTwentyFourPassThroughAndTheClampIsLogged)
     p->flushAudioThreadDiagnostics();
     platform::system_log::setSinkForTesting ({});
 
-    expectSameAsInput (out, 30, 256);
+    // Channels from 24 on are left as the host gave them; the first 24 are delayed (above).
+    for (int c = 24; c < 30; ++c)
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ (out.getSample (c, i), inputAt (c, i)) << "channel " << c << " sample " << i;
+
     EXPECT_EQ (p->mainInputChannels, 24);
     EXPECT_EQ (p->totalInputChannels, 24);
     EXPECT_NE (std::find (lines.begin(), lines.end(), "processBlock  In chan 24  total In 24  >  MAX_C~HANNELS !!!!!!   "), lines.end());

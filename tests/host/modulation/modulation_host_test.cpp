@@ -356,7 +356,7 @@ TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)
 }
 
 //==============================================================================
-TEST (BypassHost, OutputIsTheInputWhileTheHostBypasses)
+TEST (BypassHost, OutputIsTheInputAsLateAsReportedWhileTheHostBypasses)
 {
     auto p = hosted::load (n);
     ASSERT_NE (p, nullptr);
@@ -374,12 +374,17 @@ TEST (BypassHost, OutputIsTheInputWhileTheHostBypasses)
 
     EXPECT_GT (differing, 1000);
 
+    hosted::runMessageLoop (50);   // a delay the plug-in has settled on reaches the host
+    const int delay = p->getLatencySamples();
+    EXPECT_GT (delay, 0);
+
     bypass->setValue (1.0f);
     const juce::int64 start = 20 * n;
     hosted::process (*p, start, n, input);   // the host hands the switch over with this block
 
     const auto bypassed = hosted::processRun (*p, start + n, 20, n, input);
 
+    // The input, as late as the host was told: switching moves nothing.
     for (size_t i = 0; i < bypassed.size(); ++i)
-        ASSERT_EQ (bypassed[i], input (start + n + (juce::int64) i)) << i;
+        ASSERT_EQ (bypassed[i], input (start + n + (juce::int64) i - delay)) << i;
 }

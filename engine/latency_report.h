@@ -1,0 +1,87 @@
+#pragma once
+
+#include <juce_events/juce_events.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+
+// The delay the listener gets, on its way from the audio thread to the host.
+// The audio thread measures it every block and marks it settled once it has
+// held still for a while; a timer on the message thread reports a settled
+// value that differs from the one reported last. So the host hears of it
+// never from the audio thread, never inside one of its own calls (a state
+// load), and once per settling rather than every block of a knob gesture.
+class latency_report : private juce::Timer
+{
+public:
+    using reporter = std::function<void (int)>;
+
+    // Message thread (or the owner's constructor).
+    explicit latency_report (reporter r, int intervalMs = 10) : report (std::move (r))
+    {
+        startTimer (intervalMs);
+    }
+
+    ~latency_report() override { stopTimer(); }
+
+    // Message thread, while no block runs (prepareToPlay): `delay` is what the
+    // host is told now; measuring starts afresh.
+    void restart (int delay) noexcept
+    {
+        measured = -1;
+        steadySamples = 0;
+        settled.store (-1, std::memory_order_relaxed);
+        reported.store (delay, std::memory_order_relaxed);
+    }
+
+    // Audio thread, once per block: the delay of the block's last sample,
+    // whether something is still on its way to moving it, and by how many
+    // samples it may stray from the one told before that is worth telling
+    // again (a wobbling tape's centre comes out a sample either way).
+    void measure (int delay, int numSamples, int settleSamples, bool moving, int tolerance) noexcept
+    {
+        if (moving || measured < 0 || std::abs (delay - measured) > tolerance)
+        {
+            measured = delay;
+            steadySamples = 0;
+            return;
+        }
+
+        steadySamples = juce::jmin (steadySamples + numSamples, settleSamples);
+
+        if (steadySamples < settleSamples)
+            return;
+
+        const int told = reported.load (std::memory_order_relaxed);
+        const int value = std::abs (delay - told) <= tolerance ? told : delay;
+
+        if (settled.load (std::memory_order_relaxed) != value)
+            settled.store (value, std::memory_order_relaxed);
+    }
+
+    // Any thread: the delay the host was told last.
+    int current() const noexcept { return reported.load (std::memory_order_relaxed); }
+
+    // Message thread: reports a settled delay now rather than at the next tick.
+    void collect()
+    {
+        const int delay = settled.load (std::memory_order_relaxed);
+
+        if (delay >= 0 && delay != reported.load (std::memory_order_relaxed))
+        {
+            reported.store (delay, std::memory_order_relaxed);
+            report (delay);
+        }
+    }
+
+private:
+    void timerCallback() override { collect(); }
+
+    reporter report;
+    std::atomic<int> settled { -1 }, reported { 0 };
+
+    // Audio thread only.
+    int measured = -1;   // where the delay stood when it last moved
+    int steadySamples = 0;
+};
