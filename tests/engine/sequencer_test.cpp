@@ -16,11 +16,14 @@ namespace
 
     void storeStep (ZorvaluneAudioProcessor& p, int step, float dryWetValue)
     {
-        for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
-            p.stepSnapshots[step][i] = p.parameterValues[(size_t) i].load();
+        p.storeStep (step, [&] (auto& snapshot)
+        {
+            for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
+                snapshot[(size_t) i] = p.parameterValues[(size_t) i].load();
 
-        p.stepSnapshots[step][dryWet] = dryWetValue;
-        p.stepSnapshots[step][seqStepSaved] = (float) (step + 1);
+            snapshot[dryWet] = dryWetValue;
+            snapshot[seqStepSaved] = (float) (step + 1);
+        });
     }
 
     // A processor with all eight steps stored, steps of 1440 samples
@@ -43,7 +46,7 @@ namespace
         return p;
     }
 
-    // Runs blocks until the message thread has taken a step change; returns
+    // Runs blocks, with no message thread, until one changes step; returns
     // the number of blocks that took (or -1 after `limit`).
     int runToNextStep (ZorvaluneAudioProcessor& p, test_play_head* head = nullptr, int limit = 100)
     {
@@ -52,7 +55,6 @@ namespace
         for (int b = 1; b <= limit; ++b)
         {
             block_steps::run (p, 1, blockLength, {}, head);
-            p.handleAudioThreadRequests();
 
             if (p.currentStep.load() != before)
                 return b;
@@ -220,7 +222,6 @@ TEST (SequencerClock, StepShorterThanABlockIsCaughtUpOneStepPerBlock)
     // Four blocks, each more than five steps long: the first finds 120
     // samples counted, each later one posts exactly one change.
     block_steps::run (*p, 4, 2048);
-    p->handleAudioThreadRequests();
     EXPECT_EQ (p->currentStep.load(), 3);
 }
 
@@ -236,16 +237,14 @@ TEST (SequencerStart, PlayModeStartsWithTheTransportAndStopsWithIt)
     EXPECT_EQ (runToNextStep (*p, &head, 30), -1);
     EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), 0.95f);
 
-    // The start applies step 0 in the audio thread and posts the change to
-    // step 1 in the same block.
+    // The start applies step 0, and the step change to step 1 comes in the
+    // same block: the block plays step 1.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
     EXPECT_EQ (p->sequencerRunning.load(), 2);
-    EXPECT_EQ (p->currentStep.load(), 0);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
-    p->handleAudioThreadRequests();
     EXPECT_EQ (p->currentStep.load(), 1);
     EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
+    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (1) * 100.0f);
 
     EXPECT_EQ (runToNextStep (*p, &head), 12);
     EXPECT_EQ (p->currentStep.load(), 2);
@@ -265,10 +264,11 @@ TEST (SequencerStart, ManualModeRestartsFromStepZeroAtEveryTransportStart)
     ASSERT_GT (runToNextStep (*p, &head), 0);
     EXPECT_EQ (p->currentStep.load(), 2);
 
+    // Back to step 0, and on to step 1 in the same block.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
-    EXPECT_EQ (p->currentStep.load(), 0);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
+    EXPECT_EQ (p->currentStep.load(), 1);
+    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
 
     head.playing = false;                           // manual mode keeps running after a stop
     block_steps::run (*p, 1, blockLength, {}, &head);
@@ -282,6 +282,7 @@ TEST (SequencerStart, TransportStartClearsMarksAndSelectionEvenWhileArmed)
     p->stepStates[1][0] = 1;
     p->stepStates[4][0] = 2;
     p->stepStates[0][0] = 2;                        // step 0 marked: not applied at the start
+    p->stepSnapshots[1][seqStepSaved] = 0.0f;      // and step 1, which follows in the same block, empty
 
     for (auto& state : p->stepStates)
         state[1] = p->stepSelectMark;
@@ -555,20 +556,76 @@ TEST (SequencerRecording, AutomationFromOtherThreadsWhileSaving)
 }
 
 //==============================================================================
-TEST (SequencerMessageThread, StepChangeArrivesThroughTheMessageLoop)
+namespace
 {
-    auto p = makeSequencer (1.0f);
-    p->setParameter (seqOn, 1.0f);
-    block_steps::run (*p, 12, blockLength);         // one step length: a change is waiting
-
-    const auto deadline = juce::Time::getMillisecondCounter() + 2000;
-
-    while (p->currentStep.load() == 0 && juce::Time::getMillisecondCounter() < deadline)
+    // Steps that each move the input low-pass and the noise filter.
+    void storeFilterSteps (ZorvaluneAudioProcessor& p)
     {
-        test_support::pumpMessages();
-        juce::Thread::sleep (2);
+        for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
+            p.storeStep (k, [&] (auto& snapshot)
+            {
+                snapshot[inLowPassFreq] = 0.1f + 0.05f * (float) k;
+                snapshot[noiseFilterFreq] = 0.3f - 0.02f * (float) k;
+                snapshot[noiseFilterType] = 0.1f * (float) (k % 4);
+            });
     }
 
-    EXPECT_EQ (p->currentStep.load(), 1);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
+    // The set the block frame now holds against one designed afresh from the values.
+    void expectSetsOfTheValues (ZorvaluneAudioProcessor& p, const char* when)
+    {
+        const auto expectSame = [&] (const filter_coefficients& a, const filter_coefficients& b, const char* which)
+        {
+            EXPECT_EQ (a.b0, b.b0) << which << ", " << when;
+            EXPECT_EQ (a.a1, b.a1) << which << ", " << when;
+            EXPECT_EQ (a.a2, b.a2) << which << ", " << when;
+        };
+
+        filter_coefficients lowPass, noise;
+        butterworth::lowPass (juce::jlimit (50.0, 20000.0, p.parameterValues[inLowPassFreq].load() * 20000.0),
+                              p.sampleRate.load(), lowPass);
+        p.calc_filter_coeffs (juce::roundToInt (p.parameterValues[noiseFilterType].load() * 10.0f),
+                              p.parameterValues[noiseFilterFreq].load() * 20000.0f, noise);
+        expectSame (p.inputLowPassCoeffs.read(), lowPass, "input low-pass");
+        expectSame (p.noiseFilterCoeffs.read(), noise, "noise filter");
+    }
+}
+
+TEST (SequencerAudioThread, StepsLandInTheirBlockWithTheirFilterSetsAndNoMessageThread)
+{
+    auto p = makeSequencer (1.0f);
+    storeFilterSteps (*p);
+    p->setParameter (seqOn, 1.0f);
+
+    // Nothing here runs the message thread: the block that changes step
+    // plays the new values and has the step's coefficient sets.
+    for (int k = 1; k <= 9; ++k)
+    {
+        const auto versions = p->inputLowPassCoeffs.version();
+        ASSERT_GT (runToNextStep (*p), 0);
+        EXPECT_EQ (p->currentStep.load(), k % 8);
+        EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (k % 8) * 100.0f) << k;
+        EXPECT_FLOAT_EQ (p->blockParameterValues[inLowPassFreq], (0.1f + 0.05f * (float) (k % 8)) * 20000.0f) << k;
+        EXPECT_GT (p->inputLowPassCoeffs.version(), versions) << k;
+        expectSetsOfTheValues (*p, "stepped");
+    }
+
+    // At another rate the steps' sets are designed again.
+    p->prepareToPlay (96000.0, blockLength);
+    ASSERT_GT (runToNextStep (*p), 0);
+    expectSetsOfTheValues (*p, "at 96 kHz");
+}
+
+TEST (SequencerAudioThread, SetsAStepDidNotBringAreDesignedOnTheMessageThread)
+{
+    // A step written value by value carries no sets: its values land at once,
+    // its filters follow when the message thread runs.
+    auto p = makeSequencer (1.0f);
+    storeFilterSteps (*p);
+    p->stepSnapshots[1][inLowPassFreq] = 0.9f;
+    p->setParameter (seqOn, 1.0f);
+    ASSERT_GT (runToNextStep (*p), 0);
+    EXPECT_FLOAT_EQ (p->blockParameterValues[inLowPassFreq], 0.9f * 20000.0f);
+
+    p->handleAudioThreadRequests();
+    expectSetsOfTheValues (*p, "designed afterwards");
 }
