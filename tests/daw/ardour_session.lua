@@ -5,7 +5,7 @@
 -- exported: Ardour 7.3's export, run from Lua, corrupts its heap in about one
 -- run in eight.
 --
--- Environment: ZORVALUNE_PHASE (create | reload | sidechain), ZORVALUNE_SESSION
+-- Environment: ZORVALUNE_PHASE (create | reload | sidechain | sequencer), ZORVALUNE_SESSION
 -- (folder), ZORVALUNE_FORMAT (VST3 | LV2), ZORVALUNE_CHANNELS (1 | 2),
 -- ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index), ZORVALUNE_PARAMETER_NAME,
 -- ZORVALUNE_VALUE (normalised).
@@ -232,6 +232,14 @@ local function run ()
 		if not track:add_sidechain (processor) then fail ("no side chain") end
 		processor:to_insert ():sidechain_input ():audio (0):connect ("system:capture_3")
 		record_master ("routed")
+	elseif phase == "sequencer" then
+		-- The plug-in starts with the settings file the test left for it
+		-- (stored steps, play mode): the sequence starts with the take, which
+		-- lasts nine steps of half a second.
+		insert_plugin (new_track (strict))
+		report ("block", Session:get_block_size ())
+		seconds = 4.5
+		record_master ("sequenced")
 	else
 		fail ("unknown phase " .. tostring (phase))
 	end

@@ -1,4 +1,5 @@
 #include "hosted_instance.h"
+#include "tests/level_steps.h"
 
 #include <algorithm>
 #include <cmath>
@@ -353,6 +354,44 @@ TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)
     ASSERT_NEAR (value, marker (1), 1.0e-6);
     EXPECT_NEAR (nextStepValue (*p, t, value, 5, 300), marker (1), 1.0e-6);
     EXPECT_NEAR (nextStepValue (*p, t, value, 1), marker (2), 1.0e-6);
+}
+
+TEST (SequencerHost, StepsLandOnTheirSampleWhileTheHostRendersWithoutAMessageLoop)
+{
+    // Play mode, a step every quarter at 120 BPM (24000 samples), the steps'
+    // Out Gain 0 dB and -12 dB in turn; a tone in, blocks as fast as they
+    // come and never a message loop, as in an offline render.
+    constexpr int block = 512;
+    hosted::play_head transport;
+    auto p = hosted::load (block);
+    ASSERT_NE (p, nullptr);
+    p->setPlayHead (&transport);
+
+    std::map<juce::String, double> values { { "Seq_Mode", 0.2 }, { "Seq_BPM", 0.12 }, { "Seq_Nr_Bars", 0.08 }, { "Seq_On", 1.0 } };
+
+    for (int k = 1; k <= 8; ++k)
+    {
+        values["S" + juce::String (k) + "_Seq_Step_Saved"] = k;
+        values["S" + juce::String (k) + "_Out Gain"] = k % 2 == 1 ? 0.5 : 0.3;
+    }
+
+    ASSERT_TRUE (hosted::change (*p, values));
+    const auto tone = [] (juce::int64 t) { return 0.25f * std::sin (juce::MathConstants<float>::twoPi * (float) (t % 48) / 48.0f); };
+    hosted::process (*p, 0, block, tone);
+
+    transport.playing = true;
+    const auto out = hosted::processRun (*p, block, 8 * 24000 / block, block, tone);
+    // The start plays step 1 (-12 dB) once the channels, reset by the start,
+    // sound again; then every step comes one step length after the one
+    // before, within a block.
+    auto steps = level_steps::crossings (out.data(), (int) out.size());
+    steps.erase (steps.begin(), std::lower_bound (steps.begin(), steps.end(), 12000.0));
+    ASSERT_GE (steps.size(), 6u);
+
+    for (size_t k = 1; k < steps.size(); ++k)
+        EXPECT_NEAR (steps[k] - steps[k - 1], 24000.0, block) << "step " << k;
+
+    p->setPlayHead (nullptr);
 }
 
 //==============================================================================
