@@ -215,3 +215,85 @@ TEST (ThreadedHost, AStepStoredWholeIsReadWhole)
 
     EXPECT_EQ (torn.load(), 0);
 }
+
+TEST (ThreadedHost, StepsRacingHostWritesLeaveEachFilterDesignedFromItsValues)
+{
+    // Round after round, the audio thread applies a step that moves two
+    // filters while a host thread writes one of the same filters' parameters
+    // at the same moment; then the message thread takes what the audio thread
+    // handed over. After every round each set is the design of the values its
+    // parameters hold.
+    auto p = makeProcessor (48000.0, 512);
+
+    for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
+        p->storeStep (k, [k] (auto& step)
+        {
+            step[inLowPassFreq] = 0.1f + 0.1f * (float) k;
+            step[noiseFilterFreq] = 0.05f + 0.03f * (float) k;
+            step[noiseFilterType] = 0.1f * (float) (k % 4);
+            step[seqStepSaved] = (float) (k + 1);
+        });
+
+    // Steps of 360 samples: every block of 512 changes step.
+    p->setParameter (seqBpm, 1.0f);
+    p->setParameter (seqNrBars, 0.17f);
+    p->setParameter (seqMode, 0.1f);
+    juce::AudioBuffer<float> buffer (2, 512);
+    juce::MidiBuffer midi;
+    buffer.clear();
+    p->processBlock (buffer, midi);
+    p->setParameter (seqOn, 1.0f);
+
+    constexpr int rounds = 10000;
+    std::atomic<int> round { 0 }, finished { 0 };
+
+    const auto eachRound = [&] (auto&& work)
+    {
+        return std::thread ([&, work] () mutable
+        {
+            for (int r = 1; r <= rounds; ++r)
+            {
+                while (round.load() < r)
+                    std::this_thread::yield();
+
+                work();
+                ++finished;
+            }
+        });
+    };
+
+    auto audio = eachRound ([&] { buffer.clear(); p->processBlock (buffer, midi); });
+
+    std::mt19937 random (5);
+    auto host = eachRound ([&, random] () mutable
+    {
+        const int filterParameters[] = { inLowPassFreq, noiseFilterFreq, noiseFilterType, noiseFilterQ };
+        p->setParameter (filterParameters[random() % 4], (float) (random() % 1001) / 1000.0f);
+    });
+
+    const auto value = [&] (int i) { return p->parameterValues[(size_t) i].load(); };
+    int inconsistent = 0;
+
+    for (int r = 1; r <= rounds; ++r)
+    {
+        round = r;
+
+        while (finished.load() < 2 * r)
+            std::this_thread::yield();
+
+        p->handleAudioThreadRequests();
+
+        filter_coefficients lowPass, noise;
+        butterworth::lowPass (juce::jlimit (50.0, 20000.0, value (inLowPassFreq) * 20000.0), p->sampleRate.load(), lowPass);
+        p->calc_filter_coeffs ((int) (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, noise);
+        const auto liveLowPass = p->inputLowPassCoeffs.read();
+        const auto liveNoise = p->noiseFilterCoeffs.read();
+
+        inconsistent += liveLowPass.b0 != lowPass.b0 || liveLowPass.a1 != lowPass.a1 || liveLowPass.a2 != lowPass.a2
+                     || liveNoise.b0 != noise.b0 || liveNoise.a1 != noise.a1 || liveNoise.a2 != noise.a2 ? 1 : 0;
+    }
+
+    audio.join();
+    host.join();
+    EXPECT_EQ (inconsistent, 0);
+}
