@@ -213,8 +213,9 @@ public:
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
 
-    // Runs now what other threads left for the message thread (step changes,
-    // the watchdog start, the MIDI input); a timer does it every 10 ms anyway.
+    // Runs now what other threads left for the message thread (a step caught
+    // while being stored, filter designs, the watchdog start, the MIDI input);
+    // a timer does it every 10 ms anyway.
     void handleAudioThreadRequests() { audioThreadRequests.collect(); }
 
     // Does `action` at once on the message thread; from any other thread it
@@ -411,8 +412,8 @@ private:
     std::atomic<bool> editorRefreshPending { false };
     std::atomic<bool> oscillatorRestartPending { false };
 
-    // Step changes and other requests from threads that must not allocate or
-    // wait; collected on the message thread.
+    // Requests from threads that must not allocate or wait; collected on the
+    // message thread.
     audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k) { handleAudioThreadRequest (k); } };
 
     // Lets tasks posted to the message thread find out whether we still exist.

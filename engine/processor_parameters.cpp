@@ -305,8 +305,8 @@ namespace
         (slot == 1 ? p.mod1Source : p.mod2Source) = code;
 
         // Starting a timer may allocate and lock: from any other thread than
-        // the message thread (the audio thread applies a sequencer step at a
-        // transport start) it is handed over, as the MIDI input's opening is.
+        // the message thread (the audio thread applies the sequencer's steps)
+        // it is handed over, as the MIDI input's opening is.
         if (code == 6)
             p.runOnMessageThread (audio_thread_requests::startWatchdog, [&p] { p.startTimer (100); });
 

@@ -617,15 +617,24 @@ TEST (SequencerAudioThread, StepsLandInTheirBlockWithTheirFilterSetsAndNoMessage
 
 TEST (SequencerAudioThread, SetsAStepDidNotBringAreDesignedOnTheMessageThread)
 {
-    // A step written value by value carries no sets: its values land at once,
-    // its filters follow when the message thread runs.
+    // A step written value by value carries no sets: on the audio thread its
+    // values land at once, its filters follow when the message thread runs.
     auto p = makeSequencer (1.0f);
     storeFilterSteps (*p);
     p->stepSnapshots[1][inLowPassFreq] = 0.9f;
     p->setParameter (seqOn, 1.0f);
-    ASSERT_GT (runToNextStep (*p), 0);
+
+    int blocks = 0;
+    std::thread audio ([&] { blocks = runToNextStep (*p); });
+    audio.join();
+    ASSERT_GT (blocks, 0);
     EXPECT_FLOAT_EQ (p->blockParameterValues[inLowPassFreq], 0.9f * 20000.0f);
 
+    filter_coefficients stepSet;
+    butterworth::lowPass (0.9f * 20000.0, p->sampleRate.load(), stepSet);
+    EXPECT_NE (p->inputLowPassCoeffs.read().b0, stepSet.b0);
+
     p->handleAudioThreadRequests();
+    EXPECT_EQ (p->inputLowPassCoeffs.read().b0, stepSet.b0);
     expectSetsOfTheValues (*p, "designed afterwards");
 }

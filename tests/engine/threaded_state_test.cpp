@@ -9,10 +9,11 @@
 #include <thread>
 
 // A host that restores states, switches programs and automates parameters from
-// two threads of its own while its audio thread plays, now and then at another
-// rate, and its message thread runs the step changes and loads presets. Built
-// with ThreadSanitizer this finds any value handed between threads unsafely;
-// in every build the sound stays finite and clipped.
+// two threads of its own while its audio thread plays (and applies sequencer
+// steps), now and then at another rate, and its message thread takes what the
+// audio thread hands over and loads presets. Built with ThreadSanitizer this
+// finds any value handed between threads unsafely; in every build the sound
+// stays finite and clipped.
 
 namespace
 {
