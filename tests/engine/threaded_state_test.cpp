@@ -225,15 +225,7 @@ TEST (ThreadedHost, StepsRacingHostWritesLeaveEachFilterDesignedFromItsValues)
     // handed over. After every round each set is the design of the values its
     // parameters hold.
     auto p = makeProcessor (48000.0, 512);
-
-    for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
-        p->storeStep (k, [k] (auto& step)
-        {
-            step[inLowPassFreq] = 0.1f + 0.1f * (float) k;
-            step[noiseFilterFreq] = 0.05f + 0.03f * (float) k;
-            step[noiseFilterType] = 0.1f * (float) (k % 4);
-            step[seqStepSaved] = (float) (k + 1);
-        });
+    storeFilterSteps (*p);
 
     // Steps of 360 samples: every block of 512 changes step.
     p->setParameter (seqBpm, 1.0f);
@@ -272,7 +264,6 @@ TEST (ThreadedHost, StepsRacingHostWritesLeaveEachFilterDesignedFromItsValues)
         p->setParameter (filterParameters[random() % 4], (float) (random() % 1001) / 1000.0f);
     });
 
-    const auto value = [&] (int i) { return p->parameterValues[(size_t) i].load(); };
     int inconsistent = 0;
 
     for (int r = 1; r <= rounds; ++r)
@@ -283,15 +274,7 @@ TEST (ThreadedHost, StepsRacingHostWritesLeaveEachFilterDesignedFromItsValues)
             std::this_thread::yield();
 
         p->handleAudioThreadRequests();
-
-        filter_coefficients lowPass, noise;
-        butterworth::lowPass (juce::jlimit (50.0, 20000.0, value (inLowPassFreq) * 20000.0), p->sampleRate.load(), lowPass);
-        p->calc_filter_coeffs ((int) (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, noise);
-        const auto liveLowPass = p->inputLowPassCoeffs.read();
-        const auto liveNoise = p->noiseFilterCoeffs.read();
-
-        inconsistent += liveLowPass.b0 != lowPass.b0 || liveLowPass.a1 != lowPass.a1 || liveLowPass.a2 != lowPass.a2
-                     || liveNoise.b0 != noise.b0 || liveNoise.a1 != noise.a1 || liveNoise.a2 != noise.a2 ? 1 : 0;
+        inconsistent += filterSetsFollowTheValues (*p) ? 0 : 1;
     }
 
     audio.join();
