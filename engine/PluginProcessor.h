@@ -139,6 +139,7 @@ public:
     // The processor's side of the SAVE button: arms, stores and disarms step recording.
     void sequencerSaveBtnPushed();
     void calc_filter_coeffs (int type, float frequency, filter_coefficients& out);
+    static void noiseFilterDesign (int type, float frequency, float qValue, float rate, filter_coefficients& out);
     void enableMidiReceive();
     // The MIDI input's filter, on the MIDI thread: posts what passes.
     void midiReceiveCallback (int status, int channel, int data1, int data2);
@@ -213,8 +214,9 @@ public:
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
 
-    // Runs now what other threads left for the message thread (step changes,
-    // the watchdog start, the MIDI input); a timer does it every 10 ms anyway.
+    // Runs now what other threads left for the message thread (a step caught
+    // while being stored, filter designs, the watchdog start, the MIDI input);
+    // a timer does it every 10 ms anyway.
     void handleAudioThreadRequests() { audioThreadRequests.collect(); }
 
     // Does `action` at once on the message thread; from any other thread it
@@ -283,6 +285,23 @@ public:
 
     // Step sequencer.
     step_snapshot_store<NUM_STEPS, NUM_PARAMETERS> stepSnapshots;
+
+    // Stores step `step` whole, as `edit` makes it from its present values, and
+    // designs the filter sets it will need. Any thread but the audio thread.
+    template <typename Edit>
+    void storeStep (int step, Edit&& edit)
+    {
+        stepSnapshots.store (step, std::forward<Edit> (edit));
+        prepareStepDesigns (step);
+    }
+
+    // Per step, the coefficient sets its values need, ready to be swapped in
+    // on the audio thread, with the values and the rate they were designed
+    // from (a step they no longer match has its sets designed afterwards).
+    static constexpr int numDesignedSets = 4;
+    static constexpr int numDesignInputs = 6;
+    static constexpr int numStepDesignValues = numDesignedSets * 5 + numDesignInputs + 1;
+    step_snapshot_store<NUM_STEPS, numStepDesignValues> stepDesigns;
     std::atomic<int> stepStates[NUM_STEPS][2] {};
     int stepSelectMark = 65536;
     std::atomic<int> currentStep { 0 };
@@ -321,7 +340,22 @@ private:
     static BusesProperties makeBuses();
     bool hostKeepsFirstChannelCounts() const;
     void applyNoiseLowCut();
+
+    // The coefficient sets that parameters shape (processor_parameters.cpp).
+    using parameter_values = std::array<float, NUM_PARAMETERS>;
+    struct designed_set { coefficient_handoff ZorvaluneAudioProcessor::* live; int inputs[3]; };
+    static const designed_set designedSets[numDesignedSets];
+    static int designedSetOf (int parameterIndex) noexcept;
+    static void designSet (int set, const parameter_values& values, float rate, filter_coefficients& out);
+    parameter_values currentParameterValues() const;
     void designFilter (int parameterIndex);
+    void storeParameter (int index, float value, bool designFilters);
+
+    // Step designs and the sets left to the message thread (processor_sequencer.cpp).
+    void prepareStepDesigns (int step);
+    void designPendingSets();
+    std::atomic<int> pendingDesigns { 0 };
+    std::atomic<int> lateStepIndex { 0 };
     void recountChannels (int& outputChannels);
     int expectedDelay();
     void measureDelay (int numSamples, int delay) noexcept;
@@ -329,7 +363,7 @@ private:
     void updateStepLength (int changedIndex);
     void recordTouchedParameter (int index);
     void sequencerStepTask();
-    bool applyStepSnapshot (int step);
+    void applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
     void tellHostAllParameterValues();
     void tellHostPendingValues();
@@ -347,7 +381,7 @@ private:
     host_position readHostPosition() const;
     void takeParameterSnapshot();
     void takeBlockSettings (bool consumeVersions);
-    void handleTransport (bool playing, int numSamples);
+    bool handleTransport (bool playing, int numSamples);
     void startCoefficientRamps();
     void updateChannelCounts (int mainBusChannels, int totalIn, int totalOut, bool bypassed = false);
     void fillChainBlockValues (const juce::AudioBuffer<float>& buffer, int numSamples, const ringbuf_data* entry);
@@ -387,8 +421,8 @@ private:
     std::atomic<bool> editorRefreshPending { false };
     std::atomic<bool> oscillatorRestartPending { false };
 
-    // Step changes and other requests from threads that must not allocate or
-    // wait; collected on the message thread.
+    // Requests from threads that must not allocate or wait; collected on the
+    // message thread.
     audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k) { handleAudioThreadRequest (k); } };
 
     // The delay the listener gets, told to the host once it has settled.

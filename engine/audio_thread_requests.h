@@ -16,7 +16,7 @@
 class audio_thread_requests : private juce::Timer
 {
 public:
-    enum kind { stepChange, firstStep, startWatchdog, enableMidi, numKinds };
+    enum kind { lateStep, designSets, startWatchdog, enableMidi, numKinds };
 
     using handler = std::function<void (kind)>;
 

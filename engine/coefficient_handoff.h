@@ -10,7 +10,8 @@
 // it once per block.
 //
 // Writers take turns through a small flag and compute inside their turn, so the
-// last one to publish always worked from the newest parameter values. The copy
+// last one to publish always worked from the newest parameter values; a writer
+// that may not wait asks for a turn once, with a set designed beforehand. The copy
 // itself is guarded by a sequence counter (odd while a writer stores): a reader
 // that sees it change retries, and after a few failed tries gives up for this
 // block rather than spin on the audio thread. `version` counts publications and
@@ -28,19 +29,25 @@ public:
 
         filter_coefficients c;
         compute (c);
-
-        const auto s = sequence.load (std::memory_order_relaxed);
-        sequence.store (s + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence (std::memory_order_release);
-        b0.store (c.b0, std::memory_order_relaxed);
-        b1.store (c.b1, std::memory_order_relaxed);
-        b2.store (c.b2, std::memory_order_relaxed);
-        a1.store (c.a1, std::memory_order_relaxed);
-        a2.store (c.a2, std::memory_order_relaxed);
-        publications.store (publications.load (std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-        sequence.store (s + 2, std::memory_order_release);
+        store (c);
 
         writerBusy.store (false, std::memory_order_release);
+    }
+
+    // Any thread, never waiting: when no writer has its turn, runs `whileHeld`
+    // (which stores the values the set was designed from) and publishes the
+    // ready-made set. False, with nothing run, while another writer is busy.
+    template <typename WhileHeld>
+    bool tryPublish (const filter_coefficients& ready, WhileHeld&& whileHeld) noexcept
+    {
+        if (writerBusy.exchange (true, std::memory_order_acquire))
+            return false;
+
+        whileHeld();
+        store (ready);
+
+        writerBusy.store (false, std::memory_order_release);
+        return true;
     }
 
     // Wait-free for the caller: copies the newest complete set and its version,
@@ -89,6 +96,21 @@ public:
     std::uint64_t version() const noexcept { return publications.load (std::memory_order_acquire); }
 
 private:
+    // Within a writer's turn.
+    void store (const filter_coefficients& c) noexcept
+    {
+        const auto s = sequence.load (std::memory_order_relaxed);
+        sequence.store (s + 1, std::memory_order_relaxed);
+        std::atomic_thread_fence (std::memory_order_release);
+        b0.store (c.b0, std::memory_order_relaxed);
+        b1.store (c.b1, std::memory_order_relaxed);
+        b2.store (c.b2, std::memory_order_relaxed);
+        a1.store (c.a1, std::memory_order_relaxed);
+        a2.store (c.a2, std::memory_order_relaxed);
+        publications.store (publications.load (std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        sequence.store (s + 2, std::memory_order_release);
+    }
+
     std::atomic<bool> writerBusy { false };
     std::atomic<std::uint64_t> sequence { 0 };
     std::atomic<float> b0 { 0.0f }, b1 { 0.0f }, b2 { 0.0f }, a1 { 0.0f }, a2 { 0.0f };

@@ -58,8 +58,16 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     const int totalIn = getTotalNumInputChannels();
     const int totalOut = getTotalNumOutputChannels();
 
+    // A step the sequencer applies now is part of this block's values.
+    const bool started = handleTransport (position.playing, n);
+    runSequencerStepClock (n);
+
     takeParameterSnapshot();
     takeBlockSettings (true);
+
+    // The sequence starts again from its first step; this block glides nothing.
+    if (started)
+        prevBlockParameterValues = blockParameterValues;
 
     if (oscillatorRestartPending.load (std::memory_order_relaxed) && oscillatorRestartPending.exchange (false))
         for (auto& state : channelStates)
@@ -67,9 +75,6 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 
     if (blockParameterValues[tapeRotation] != tapeRotationSmoother.getTargetValue())
         tapeRotationSmoother.setTargetValue (blockParameterValues[tapeRotation]);
-
-    handleTransport (position.playing, n);
-    runSequencerStepClock (n);
 
     // A jump on the timeline (forwards by more than a block and a half, or
     // backwards) makes every side-chain block stale.
@@ -227,9 +232,12 @@ void ZorvaluneAudioProcessor::takeBlockSettings (bool consumeVersions)
     }
 }
 
-void ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
+// True when the transport starts with this block.
+bool ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
 {
-    if (playing && transportWasPlaying == 0)
+    const bool starts = playing && transportWasPlaying == 0;
+
+    if (starts)
     {
         clipCount = 0;
 
@@ -247,10 +255,8 @@ void ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
         ++channelResetCount;
         clearSideChainSlots();
 
-        // The sequence starts again from its first step; this block glides nothing.
         stepSampleCounter = stepLengthSamples.load();
         currentStep = 7;
-        prevBlockParameterValues = blockParameterValues;
         sequencerOn (2);
     }
     else if (! playing)
@@ -267,6 +273,7 @@ void ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
     }
 
     transportWasPlaying = playing ? 1 : 0;
+    return starts;
 }
 
 void ZorvaluneAudioProcessor::startCoefficientRamps()

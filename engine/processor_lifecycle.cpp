@@ -157,6 +157,9 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
 
         applyNoiseLowCut();
         updateStepLength (seqNrBars);
+
+        for (int step = 0; step < NUM_STEPS; ++step)
+            prepareStepDesigns (step);
     }
 
     platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",

@@ -84,6 +84,13 @@ float ZorvaluneAudioProcessor::parameterValue2Plugin (int index, float u)
 //==============================================================================
 void ZorvaluneAudioProcessor::setParameter (int index, float v)
 {
+    storeParameter (index, v, true);
+}
+
+// setParameter's work; without `designFilters` the caller sees to the
+// coefficient set a filter parameter shapes.
+void ZorvaluneAudioProcessor::storeParameter (int index, float v, bool designFilters)
+{
     if (! isValidIndex (index))
         return;
 
@@ -97,7 +104,8 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
         case pitchLowPassFreq:
         case inHighPassFreq:
         case inLowPassFreq:
-            designFilter (index);
+            if (designFilters)
+                designFilter (index);
             break;
 
         case tapeRotation:
@@ -174,69 +182,90 @@ void ZorvaluneAudioProcessor::setParameter (int index, float v)
 }
 
 //============================================================================== filters
+// The four coefficient sets that parameters shape, in the order the block frame
+// takes them, with the parameters each is designed from.
+const ZorvaluneAudioProcessor::designed_set ZorvaluneAudioProcessor::designedSets[numDesignedSets] =
+{
+    { &ZorvaluneAudioProcessor::inputHighPassCoeffs, { inHighPassFreq, -1, -1 } },
+    { &ZorvaluneAudioProcessor::inputLowPassCoeffs,  { inLowPassFreq, -1, -1 } },
+    { &ZorvaluneAudioProcessor::noiseFilterCoeffs,   { noiseFilterFreq, noiseFilterType, noiseFilterQ } },
+    { &ZorvaluneAudioProcessor::pitchLowPassCoeffs,  { pitchLowPassFreq, -1, -1 } },
+};
+
+int ZorvaluneAudioProcessor::designedSetOf (int index) noexcept
+{
+    for (int s = 0; s < numDesignedSets; ++s)
+        for (int input : designedSets[s].inputs)
+            if (input == index)
+                return s;
+
+    return -1;
+}
+
+// Designs set `set` from the normalised parameter values `v` at `rate`.
+void ZorvaluneAudioProcessor::designSet (int set, const parameter_values& v, float rate, filter_coefficients& out)
+{
+    const auto clampedFrequency = [&] (int i) { return juce::jlimit (50.0, 20000.0, (double) v[(size_t) i] * 20000.0); };
+
+    switch (set)
+    {
+        case 0:  butterworth::highPass (clampedFrequency (inHighPassFreq), rate, out); break;
+        case 1:  butterworth::lowPass (clampedFrequency (inLowPassFreq), rate, out); break;
+        case 2:  noiseFilterDesign (truncToInt (v[noiseFilterType] * 10.0f), v[noiseFilterFreq] * 20000.0f, v[noiseFilterQ], rate, out); break;
+        default: butterworth::lowPass (clampedFrequency (pitchLowPassFreq), rate, out); break;
+    }
+}
+
+ZorvaluneAudioProcessor::parameter_values ZorvaluneAudioProcessor::currentParameterValues() const
+{
+    parameter_values v;
+
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = parameterValues[i].load();
+
+    return v;
+}
+
 // Designs, from the current parameter values and rate, the coefficient set
 // that parameter `index` shapes, and hands it to the block frame.
 void ZorvaluneAudioProcessor::designFilter (int index)
 {
-    const auto value = [this] (int i) { return parameterValues[(size_t) i].load(); };
-    const auto clampedFrequency = [&] (int i) { return juce::jlimit (50.0, 20000.0, (double) value (i) * 20000.0); };
+    const int set = designedSetOf (index);
 
-    switch (index)
+    if (set < 0)
+        return;
+
+    // The values are read within the writer's turn, so the last set published
+    // comes from the newest values.
+    (this->*designedSets[set].live).publish ([&] (filter_coefficients& c)
     {
-        case noiseFilterFreq:
-        case noiseFilterType:
-        case noiseFilterQ:
-            noiseFilterCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                calc_filter_coeffs (truncToInt (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, c);
-            });
-            break;
-
-        case pitchLowPassFreq:
-            pitchLowPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::lowPass (clampedFrequency (pitchLowPassFreq), sampleRate, c);
-            });
-            break;
-
-        case inHighPassFreq:
-            inputHighPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::highPass (clampedFrequency (inHighPassFreq), sampleRate, c);
-            });
-            break;
-
-        case inLowPassFreq:
-            inputLowPassCoeffs.publish ([&] (filter_coefficients& c)
-            {
-                butterworth::lowPass (clampedFrequency (inLowPassFreq), sampleRate, c);
-            });
-            break;
-
-        default:
-            break;
-    }
+        designSet (set, currentParameterValues(), sampleRate, c);
+    });
 }
 
 void ZorvaluneAudioProcessor::calc_filter_coeffs (int type, float frequency, filter_coefficients& out)
 {
+    noiseFilterDesign (type, frequency, parameterValues[noiseFilterQ].load(), sampleRate, out);
+}
+
+void ZorvaluneAudioProcessor::noiseFilterDesign (int type, float frequency, float qValue, float rate, filter_coefficients& out)
+{
     constexpr double pi = 3.14159265358979323846;
 
-    float q = parameterValues[noiseFilterQ].load() * 10.0f;
+    float q = qValue * 10.0f;
 
     if (q <= 0.01f)
         q = 0.1f;
 
     const double f = juce::jmin (juce::jlimit (50.0, 20000.0, (double) frequency),
-                                 butterworth::highestDesignFrequency (sampleRate));
-    const double w = pi * f / (double) sampleRate;
+                                 butterworth::highestDesignFrequency (rate));
+    const double w = pi * f / (double) rate;
     const double qd = q;
 
     switch (type)
     {
-        case 1: butterworth::lowPass (f, sampleRate, out); break;
-        case 2: butterworth::highPass (f, sampleRate, out); break;
-
+        case 1: butterworth::lowPass (f, rate, out); break;
+        case 2: butterworth::highPass (f, rate, out); break;
         case 3:
         {
             const double c = 1.0 / std::tan (w);
@@ -276,8 +305,8 @@ namespace
         (slot == 1 ? p.mod1Source : p.mod2Source) = code;
 
         // Starting a timer may allocate and lock: from any other thread than
-        // the message thread (the audio thread applies a sequencer step at a
-        // transport start) it is handed over, as the MIDI input's opening is.
+        // the message thread (the audio thread applies the sequencer's steps)
+        // it is handed over, as the MIDI input's opening is.
         if (code == 6)
             p.runOnMessageThread (audio_thread_requests::startWatchdog, [&p] { p.startTimer (100); });
 

@@ -4,12 +4,15 @@
 #include "safe_convert.h"
 
 #include <climits>
+#include <iterator>
 
 using namespace parameter_table;
 
 // The step sequencer: eight snapshots of parameters 0..40, stepped through in
-// time with a tempo. The audio thread only counts samples and leaves a step
-// change for the message thread, where the next step's values are applied.
+// time with a tempo. The audio thread counts samples and applies the next
+// step itself, so a step lands on its block however late the message thread
+// runs (an offline render runs far ahead of it): the filter sets a step needs
+// are designed when it is stored and only swapped in there.
 
 namespace
 {
@@ -18,6 +21,20 @@ namespace
     int nextStep (int step) noexcept
     {
         return (step + 1) % ZorvaluneAudioProcessor::NUM_STEPS;
+    }
+
+    // Where a step's designs keep their parts: five coefficients per set, then
+    // the values they were designed from, then the rate.
+    using P = ZorvaluneAudioProcessor;
+    constexpr int designInputs[P::numDesignInputs] = { inHighPassFreq, inLowPassFreq, noiseFilterFreq,
+                                                       noiseFilterType, noiseFilterQ, pitchLowPassFreq };
+    constexpr size_t inputsAt = P::numDesignedSets * 5;
+    constexpr size_t rateAt = inputsAt + P::numDesignInputs;
+
+    filter_coefficients designedSet (const decltype (P::stepDesigns)::values& d, int set)
+    {
+        const auto* c = d.data() + set * 5;
+        return { c[0], c[1], c[2], c[3], c[4] };
     }
 }
 
@@ -46,9 +63,9 @@ void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
     stepLengthSamples = juce::jlimit (1, 2000000000, truncToInt (samples));
 }
 
-// Runs for every processed block, also while the transport is stopped: at
-// most one step change per block, so a step shorter than a block is caught
-// up one step per block.
+// Runs for every processed block, before the block takes its parameter
+// values, also while the transport is stopped: at most one step change per
+// block, so a step shorter than a block is caught up one step per block.
 void ZorvaluneAudioProcessor::runSequencerStepClock (int numSamples)
 {
     const int length = stepLengthSamples.load();
@@ -58,7 +75,7 @@ void ZorvaluneAudioProcessor::runSequencerStepClock (int numSamples)
         stepSampleCounter = juce::jmax (0, stepSampleCounter - length);
 
         if (sequencerRunning.load() != 0)
-            audioThreadRequests.post (audio_thread_requests::stepChange);
+            sequencerStepTask();
     }
 
     stepSampleCounter = (int) juce::jmin ((juce::int64) INT_MAX, (juce::int64) stepSampleCounter + numSamples);
@@ -98,13 +115,11 @@ void ZorvaluneAudioProcessor::sequencerOn (int how)
 
     const bool step0Valid = truncToInt (stepSnapshots[0][seqStepSaved] + 0.5f) == 1;
 
-    // A step being stored just now, on a thread that may not wait for it, is
-    // left to the message thread.
-    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked && ! applyStepSnapshot (0))
-        audioThreadRequests.post (audio_thread_requests::firstStep);
+    if (sequencerRunning.load() > 0 && step0Valid && ! step0WasMarked)
+        applyStepSnapshot (0);
 }
 
-// The step change, on the message thread.
+// The step change, on the audio thread.
 void ZorvaluneAudioProcessor::sequencerStepTask()
 {
     int step = nextStep (juce::jlimit (0, NUM_STEPS - 1, currentStep.load()));
@@ -122,26 +137,103 @@ void ZorvaluneAudioProcessor::sequencerStepTask()
         applyStepSnapshot (step);
 }
 
-// Applies the step's stored values when it holds a snapshot. The host is not
-// told; the editor refreshes through setParameter. False when a writer was
-// storing the step throughout and this thread may not wait for it.
-bool ZorvaluneAudioProcessor::applyStepSnapshot (int step)
+// Applies the step's stored values when it holds a snapshot, on any thread
+// and without waiting: the coefficient sets designed with the step are swapped
+// in, each within its set's writer turn together with the values it was
+// designed from. A set that is busy or was not designed from these values is
+// designed on the message thread afterwards. The host is not told; the editor
+// refreshes through the values' notifications.
+void ZorvaluneAudioProcessor::applyStepSnapshot (int step)
 {
     decltype (stepSnapshots)::values snapshot;
 
     if (! stepSnapshots.tryRead (step, snapshot))
     {
+        // A writer was storing the step throughout: a thread that may wait
+        // reads it whole, the audio thread leaves it to the message thread.
         if (! isMessageThread())
-            return false;
+        {
+            lateStepIndex = step;
+            audioThreadRequests.post (audio_thread_requests::lateStep);
+            return;
+        }
 
         snapshot = stepSnapshots.read (step);
     }
 
-    if (truncToInt (snapshot[seqStepSaved] + 0.5f) == step + 1)
-        for (int i = 0; i <= lastAppliedParameter; ++i)
-            setParameter (i, snapshot[(size_t) i]);
+    if (truncToInt (snapshot[seqStepSaved] + 0.5f) != step + 1)
+        return;
 
-    return true;
+    decltype (stepDesigns)::values designs;
+    bool designed = stepDesigns.tryRead (step, designs) && designs[rateAt] == sampleRate.load();
+
+    for (size_t k = 0; k < std::size (designInputs) && designed; ++k)
+        designed = designs[inputsAt + k] == snapshot[(size_t) designInputs[k]];
+
+    int leftToDesign = 0;
+
+    for (int set = 0; set < numDesignedSets; ++set)
+    {
+        const auto storeInputs = [&]
+        {
+            for (int input : designedSets[set].inputs)
+                if (input >= 0)
+                    storeParameter (input, snapshot[(size_t) input], false);
+        };
+
+        if (! designed || ! (this->*designedSets[set].live).tryPublish (designedSet (designs, set), storeInputs))
+        {
+            storeInputs();
+            leftToDesign |= 1 << set;
+        }
+    }
+
+    for (int i = 0; i <= lastAppliedParameter; ++i)
+        if (designedSetOf (i) < 0)
+            storeParameter (i, snapshot[(size_t) i], false);
+
+    if (leftToDesign != 0)
+    {
+        pendingDesigns.fetch_or (leftToDesign);
+        runOnMessageThread (audio_thread_requests::designSets, [this] { designPendingSets(); });
+    }
+}
+
+// Designs, from the current values, the sets a step could not swap in.
+void ZorvaluneAudioProcessor::designPendingSets()
+{
+    const int sets = pendingDesigns.exchange (0);
+
+    for (int set = 0; set < numDesignedSets; ++set)
+        if ((sets & (1 << set)) != 0)
+            designFilter (designedSets[set].inputs[0]);
+}
+
+// After a step is stored, or the rate changes: the step's sets, designed now
+// from its values at the current rate. Any thread but the audio thread.
+void ZorvaluneAudioProcessor::prepareStepDesigns (int step)
+{
+    const parameter_values values = stepSnapshots.read (step);
+    const float rate = sampleRate.load();
+
+    stepDesigns.store (step, [&] (auto& designs)
+    {
+        for (int set = 0; set < numDesignedSets; ++set)
+        {
+            filter_coefficients c;
+            designSet (set, values, rate, c);
+            designs[(size_t) set * 5] = c.b0;
+            designs[(size_t) set * 5 + 1] = c.b1;
+            designs[(size_t) set * 5 + 2] = c.b2;
+            designs[(size_t) set * 5 + 3] = c.a1;
+            designs[(size_t) set * 5 + 4] = c.a2;
+        }
+
+        for (size_t k = 0; k < std::size (designInputs); ++k)
+            designs[inputsAt + k] = values[(size_t) designInputs[k]];
+
+        designs[rateAt] = rate;
+    });
 }
 
 //============================================================================== step buttons
@@ -237,7 +329,7 @@ void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 
     const auto storeAll = [this] (int k)
     {
-        stepSnapshots.store (k, [this, k] (auto& snapshot)
+        storeStep (k, [this, k] (auto& snapshot)
         {
             for (int i = 0; i <= lastAppliedParameter; ++i)
                 snapshot[(size_t) i] = parameterValues[(size_t) i].load();
@@ -297,7 +389,7 @@ void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 
         // Only the values a step applies are stored: its own bookkeeping
         // (46, 47) and the sequencer's settings are never overwritten.
-        stepSnapshots.store (k, [this, touched] (auto& snapshot)
+        storeStep (k, [this, touched] (auto& snapshot)
         {
             for (int i = 0; i <= lastAppliedParameter; ++i)
                 if ((touched & (std::uint64_t { 1 } << i)) != 0)
@@ -313,8 +405,8 @@ void ZorvaluneAudioProcessor::handleAudioThreadRequest (audio_thread_requests::k
 {
     switch (k)
     {
-        case audio_thread_requests::stepChange:    sequencerStepTask(); break;
-        case audio_thread_requests::firstStep:     applyStepSnapshot (0); break;
+        case audio_thread_requests::lateStep:      applyStepSnapshot (lateStepIndex.load()); break;
+        case audio_thread_requests::designSets:    designPendingSets(); break;
         case audio_thread_requests::startWatchdog: startTimer (100); break;
         case audio_thread_requests::enableMidi:    enableMidiReceive(); break;
         case audio_thread_requests::numKinds:      break;

@@ -179,7 +179,7 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
             continue;
         }
 
-        stepSnapshots.store (k - 1, [&] (auto& snapshot)
+        storeStep (k - 1, [&] (auto& snapshot)
         {
             for (int i = 0; i < NUM_PARAMETERS; ++i)
                 snapshot[(size_t) i] = in.number (stepKey (k, getParameterName (i)), i, getParameterDefaultValue (i));

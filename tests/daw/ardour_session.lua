@@ -5,9 +5,9 @@
 -- exported: Ardour 7.3's export, run from Lua, corrupts its heap in about one
 -- run in eight.
 --
--- Environment: ZORVALUNE_PHASE (create | preset | reload | sidechain | latency),
--- ZORVALUNE_SESSION (folder), ZORVALUNE_FORMAT (VST3 | LV2), ZORVALUNE_CHANNELS
--- (1 | 2), ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index),
+-- Environment: ZORVALUNE_PHASE (create | preset | reload | sidechain | latency
+-- | sequencer), ZORVALUNE_SESSION (folder), ZORVALUNE_FORMAT (VST3 | LV2),
+-- ZORVALUNE_CHANNELS (1 | 2), ZORVALUNE_STRICT (1 | 0), ZORVALUNE_PARAMETER (index),
 -- ZORVALUNE_PARAMETER_NAME, ZORVALUNE_VALUE (normalised), ZORVALUNE_PRESET (a
 -- factory preset's name), ZORVALUNE_RATE (Hz, 48000 unless given).
 
@@ -353,6 +353,14 @@ local function run ()
 		record_master ("routed")
 	elseif phase == "latency" then
 		run_latency (index, name, value)
+	elseif phase == "sequencer" then
+		-- The plug-in starts with the settings file the test left for it
+		-- (stored steps, play mode): the sequence starts with the take, which
+		-- lasts nine steps of half a second.
+		insert_plugin (new_track (strict))
+		report ("block", Session:get_block_size ())
+		seconds = 4.5
+		record_master ("sequenced")
 	else
 		fail ("unknown phase " .. tostring (phase))
 	end

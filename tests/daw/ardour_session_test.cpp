@@ -8,6 +8,9 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include "tests/level_steps.h"
 
 // The built plug-in in a real DAW: Ardour 7, headless (ardour_session.lua),
 // on mono and stereo tracks with strict and flexible I/O, in both formats.
@@ -586,3 +589,72 @@ INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,
                           {
                               return (formatName (testInfo.param.format) + "_" + juce::String (testInfo.param.rate)).toStdString();
                           });
+
+//==============================================================================
+namespace
+{
+    // The first channel of a recorded file.
+    std::vector<float> samplesOf (const juce::File& file)
+    {
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::FileInputStream (file), true));
+
+        if (reader == nullptr)
+            return {};
+
+        juce::AudioBuffer<float> buffer (1, (int) reader->lengthInSamples);
+        reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, false);
+        return { buffer.getReadPointer (0), buffer.getReadPointer (0) + buffer.getNumSamples() };
+    }
+}
+
+class ArdourSequencer : public testing::TestWithParam<Format> {};
+
+// The sequencer steps Out Gain between 0 and -12 dB every quarter at 120 BPM
+// while Ardour runs ten times faster than real time, far ahead of the plug-in's
+// message thread: every step lasts 500 ms, within one of Ardour's blocks.
+TEST_P (ArdourSequencer, StepsLastHalfASecondFasterThanRealTime)
+{
+    const track_setup setup { GetParam(), 1, true };
+    const ardour_home home (setup.format);
+
+    // The plug-in starts with the settings file a user saves as the default:
+    // eight stored steps, play mode, switched on.
+    juce::DynamicObject::Ptr settings (new juce::DynamicObject());
+
+    const std::pair<const char*, double> sequencing[] = { { "Seq_Mode", 0.2 }, { "Seq_On", 1.0 }, { "Seq_BPM", 0.12 }, { "Seq_Nr_Bars", 0.08 } };
+
+    for (const auto& [key, value] : sequencing)
+        settings->setProperty (key, value);
+
+    for (int k = 1; k <= 8; ++k)
+    {
+        settings->setProperty ("S" + juce::String (k) + "_Seq_Step_Saved", k);
+        settings->setProperty ("S" + juce::String (k) + "_Out Gain", k % 2 == 1 ? 0.5 : 0.3);
+    }
+
+    const auto file = home.session().getSiblingFile ("config").getChildFile ("Zorvalune/userPresets/ZorvaluneDefault.json");
+    ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    ASSERT_TRUE (file.replaceWithText (juce::JSON::toString (juce::var (settings.get()))));
+
+    const auto lines = home.run ("sequencer", setup);
+    ASSERT_TRUE (lines.contains ("done"));
+    const int block = wordsAfter (lines, "block")[0].getIntValue();
+    ASSERT_GT (block, 0);
+
+    const auto files = wordsAfter (lines, "take sequenced");
+    ASSERT_EQ (files.size(), 2) << lines.joinIntoString ("\n");
+    const auto recorded = samplesOf (juce::File (files[0]));
+
+    // Past the start (the take begins with the transport, which starts the
+    // sequence), each step comes 24000 samples after the one before.
+    auto steps = level_steps::crossings (recorded.data(), (int) recorded.size());
+    steps.erase (steps.begin(), std::lower_bound (steps.begin(), steps.end(), 12000.0));
+    ASSERT_GE (steps.size(), 6u) << "steps heard: " << steps.size();
+
+    for (size_t k = 1; k < steps.size(); ++k)
+        EXPECT_NEAR (steps[k] - steps[k - 1], 24000.0, block) << "step " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, ArdourSequencer, testing::Values (Format::vst3, Format::lv2),
+                          [] (const auto& testInfo) { return formatName (testInfo.param).toStdString(); });

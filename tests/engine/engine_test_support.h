@@ -71,6 +71,38 @@ namespace engine_test
         return run (p, in, std::vector<int> { blockSize });
     }
 
+    // Sequencer steps k = 0..7 that each move the input low-pass and the noise
+    // filter (frequency and type), over the steps' present values.
+    inline float stepLowPass (int k) { return 0.1f + 0.05f * (float) k; }
+
+    inline void storeFilterSteps (ZorvaluneAudioProcessor& p)
+    {
+        for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
+            p.storeStep (k, [k] (auto& step)
+            {
+                step[inLowPassFreq] = stepLowPass (k);
+                step[noiseFilterFreq] = 0.3f - 0.02f * (float) k;
+                step[noiseFilterType] = 0.1f * (float) (k % 4);
+                step[seqStepSaved] = (float) (k + 1);
+            });
+    }
+
+    // Whether the input low-pass and the noise filter hold the sets designed
+    // afresh from the values their parameters hold now.
+    inline bool filterSetsFollowTheValues (ZorvaluneAudioProcessor& p)
+    {
+        const auto value = [&] (int i) { return p.parameterValues[(size_t) i].load(); };
+        filter_coefficients lowPass, noise;
+        butterworth::lowPass (juce::jlimit (50.0, 20000.0, value (inLowPassFreq) * 20000.0), p.sampleRate.load(), lowPass);
+        p.calc_filter_coeffs ((int) (value (noiseFilterType) * 10.0f), value (noiseFilterFreq) * 20000.0f, noise);
+        const auto same = [] (const filter_coefficients& a, const filter_coefficients& b)
+        {
+            return a.b0 == b.b0 && a.b1 == b.b1 && a.b2 == b.b2 && a.a1 == b.a1 && a.a2 == b.a2;
+        };
+
+        return same (p.inputLowPassCoeffs.read(), lowPass) && same (p.noiseFilterCoeffs.read(), noise);
+    }
+
     using block_runner::constant;
     using block_runner::noise;
     using block_runner::sine;

@@ -306,14 +306,26 @@ TEST (RealTimeSafety, SequencerSideChainAndBypassAllocateNothing)
     {
         p->setPlayHead (&head);
 
+        // Stored as SAVE stores them, so the audio thread swaps in their
+        // filter sets; step 5 is written value by value, so its sets are left
+        // to the message thread.
         for (int k = 0; k < ZorvaluneAudioProcessor::NUM_STEPS; ++k)
         {
-            for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
-                p->stepSnapshots[k][i] = p->parameterValues[(size_t) i].load();
+            const auto fill = [&] (auto&& step)
+            {
+                for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
+                    step[i] = p->parameterValues[(size_t) i].load();
 
-            p->stepSnapshots[k][mod1Src] = (p == sender.get() ? senderSources : receiverSources)[k];
-            p->stepSnapshots[k][inLowPassFreq] = 0.2f + 0.05f * (float) k;
-            p->stepSnapshots[k][seqStepSaved] = (float) (k + 1);
+                step[mod1Src] = (p == sender.get() ? senderSources : receiverSources)[k];
+                step[inLowPassFreq] = 0.2f + 0.05f * (float) k;
+                step[noiseFilterType] = 0.1f * (float) (k % 4);
+                step[seqStepSaved] = (float) (k + 1);
+            };
+
+            if (k == 5)
+                fill (p->stepSnapshots[k]);
+            else
+                p->storeStep (k, fill);
         }
 
         p->setParameter (seqBpm, 1.0f);
@@ -371,7 +383,7 @@ TEST (RealTimeSafety, SequencerSideChainAndBypassAllocateNothing)
         done = true;
     });
 
-    // Meanwhile the message thread takes the step changes.
+    // Meanwhile the message thread takes what the audio thread hands over.
     while (! done.load())
     {
         sender->handleAudioThreadRequests();

@@ -16,11 +16,14 @@ namespace
 
     void storeStep (ZorvaluneAudioProcessor& p, int step, float dryWetValue)
     {
-        for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
-            p.stepSnapshots[step][i] = p.parameterValues[(size_t) i].load();
+        p.storeStep (step, [&] (auto& snapshot)
+        {
+            for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
+                snapshot[(size_t) i] = p.parameterValues[(size_t) i].load();
 
-        p.stepSnapshots[step][dryWet] = dryWetValue;
-        p.stepSnapshots[step][seqStepSaved] = (float) (step + 1);
+            snapshot[dryWet] = dryWetValue;
+            snapshot[seqStepSaved] = (float) (step + 1);
+        });
     }
 
     // A processor with all eight steps stored, steps of 1440 samples
@@ -43,7 +46,7 @@ namespace
         return p;
     }
 
-    // Runs blocks until the message thread has taken a step change; returns
+    // Runs blocks, with no message thread, until one changes step; returns
     // the number of blocks that took (or -1 after `limit`).
     int runToNextStep (ZorvaluneAudioProcessor& p, test_play_head* head = nullptr, int limit = 100)
     {
@@ -52,7 +55,6 @@ namespace
         for (int b = 1; b <= limit; ++b)
         {
             block_steps::run (p, 1, blockLength, {}, head);
-            p.handleAudioThreadRequests();
 
             if (p.currentStep.load() != before)
                 return b;
@@ -220,7 +222,6 @@ TEST (SequencerClock, StepShorterThanABlockIsCaughtUpOneStepPerBlock)
     // Four blocks, each more than five steps long: the first finds 120
     // samples counted, each later one posts exactly one change.
     block_steps::run (*p, 4, 2048);
-    p->handleAudioThreadRequests();
     EXPECT_EQ (p->currentStep.load(), 3);
 }
 
@@ -236,16 +237,14 @@ TEST (SequencerStart, PlayModeStartsWithTheTransportAndStopsWithIt)
     EXPECT_EQ (runToNextStep (*p, &head, 30), -1);
     EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), 0.95f);
 
-    // The start applies step 0 in the audio thread and posts the change to
-    // step 1 in the same block.
+    // The start applies step 0, and the step change to step 1 comes in the
+    // same block: the block plays step 1.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
     EXPECT_EQ (p->sequencerRunning.load(), 2);
-    EXPECT_EQ (p->currentStep.load(), 0);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
-    p->handleAudioThreadRequests();
     EXPECT_EQ (p->currentStep.load(), 1);
     EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
+    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (1) * 100.0f);
 
     EXPECT_EQ (runToNextStep (*p, &head), 12);
     EXPECT_EQ (p->currentStep.load(), 2);
@@ -265,10 +264,11 @@ TEST (SequencerStart, ManualModeRestartsFromStepZeroAtEveryTransportStart)
     ASSERT_GT (runToNextStep (*p, &head), 0);
     EXPECT_EQ (p->currentStep.load(), 2);
 
+    // Back to step 0, and on to step 1 in the same block.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
-    EXPECT_EQ (p->currentStep.load(), 0);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
+    EXPECT_EQ (p->currentStep.load(), 1);
+    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
 
     head.playing = false;                           // manual mode keeps running after a stop
     block_steps::run (*p, 1, blockLength, {}, &head);
@@ -282,6 +282,7 @@ TEST (SequencerStart, TransportStartClearsMarksAndSelectionEvenWhileArmed)
     p->stepStates[1][0] = 1;
     p->stepStates[4][0] = 2;
     p->stepStates[0][0] = 2;                        // step 0 marked: not applied at the start
+    p->stepSnapshots[1][seqStepSaved] = 0.0f;      // and step 1, which follows in the same block, empty
 
     for (auto& state : p->stepStates)
         state[1] = p->stepSelectMark;
@@ -555,20 +556,51 @@ TEST (SequencerRecording, AutomationFromOtherThreadsWhileSaving)
 }
 
 //==============================================================================
-TEST (SequencerMessageThread, StepChangeArrivesThroughTheMessageLoop)
+TEST (SequencerAudioThread, StepsLandInTheirBlockWithTheirFilterSetsAndNoMessageThread)
 {
     auto p = makeSequencer (1.0f);
+    storeFilterSteps (*p);
     p->setParameter (seqOn, 1.0f);
-    block_steps::run (*p, 12, blockLength);         // one step length: a change is waiting
 
-    const auto deadline = juce::Time::getMillisecondCounter() + 2000;
-
-    while (p->currentStep.load() == 0 && juce::Time::getMillisecondCounter() < deadline)
+    // Nothing here runs the message thread: the block that changes step
+    // plays the new values and has the step's coefficient sets.
+    for (int k = 1; k <= 9; ++k)
     {
-        test_support::pumpMessages();
-        juce::Thread::sleep (2);
+        const auto versions = p->inputLowPassCoeffs.version();
+        ASSERT_GT (runToNextStep (*p), 0);
+        EXPECT_EQ (p->currentStep.load(), k % 8);
+        EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (k % 8) * 100.0f) << k;
+        EXPECT_FLOAT_EQ (p->blockParameterValues[inLowPassFreq], stepLowPass (k % 8) * 20000.0f) << k;
+        EXPECT_GT (p->inputLowPassCoeffs.version(), versions) << k;
+        EXPECT_TRUE (filterSetsFollowTheValues (*p)) << k;
     }
 
-    EXPECT_EQ (p->currentStep.load(), 1);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
+    // At another rate the steps' sets are designed again.
+    p->prepareToPlay (96000.0, blockLength);
+    ASSERT_GT (runToNextStep (*p), 0);
+    EXPECT_TRUE (filterSetsFollowTheValues (*p));
+}
+
+TEST (SequencerAudioThread, SetsAStepDidNotBringAreDesignedOnTheMessageThread)
+{
+    // A step written value by value carries no sets: on the audio thread its
+    // values land at once, its filters follow when the message thread runs.
+    auto p = makeSequencer (1.0f);
+    storeFilterSteps (*p);
+    p->stepSnapshots[1][inLowPassFreq] = 0.9f;
+    p->setParameter (seqOn, 1.0f);
+
+    int blocks = 0;
+    std::thread audio ([&] { blocks = runToNextStep (*p); });
+    audio.join();
+    ASSERT_GT (blocks, 0);
+    EXPECT_FLOAT_EQ (p->blockParameterValues[inLowPassFreq], 0.9f * 20000.0f);
+
+    filter_coefficients stepSet;
+    butterworth::lowPass (0.9f * 20000.0, p->sampleRate.load(), stepSet);
+    EXPECT_NE (p->inputLowPassCoeffs.read().b0, stepSet.b0);
+
+    p->handleAudioThreadRequests();
+    EXPECT_EQ (p->inputLowPassCoeffs.read().b0, stepSet.b0);
+    EXPECT_TRUE (filterSetsFollowTheValues (*p));
 }

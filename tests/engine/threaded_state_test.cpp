@@ -10,10 +10,11 @@
 #include <thread>
 
 // A host that restores states, switches programs and automates parameters from
-// two threads of its own while its audio thread plays, now and then at another
-// rate, and its message thread runs the step changes and loads presets. Built
-// with ThreadSanitizer this finds any value handed between threads unsafely;
-// in every build the sound stays finite and clipped.
+// two threads of its own while its audio thread plays (and applies sequencer
+// steps), now and then at another rate, and its message thread takes what the
+// audio thread hands over and loads presets. Built with ThreadSanitizer this
+// finds any value handed between threads unsafely; in every build the sound
+// stays finite and clipped.
 
 namespace
 {
@@ -306,4 +307,69 @@ TEST (ThreadedHost, AStepStoredWholeIsReadWhole)
     writer.join();
 
     EXPECT_EQ (torn.load(), 0);
+}
+
+TEST (ThreadedHost, StepsRacingHostWritesLeaveEachFilterDesignedFromItsValues)
+{
+    // Round after round, the audio thread applies a step that moves two
+    // filters while a host thread writes one of the same filters' parameters
+    // at the same moment; then the message thread takes what the audio thread
+    // handed over. After every round each set is the design of the values its
+    // parameters hold.
+    auto p = makeProcessor (48000.0, 512);
+    storeFilterSteps (*p);
+
+    // Steps of 360 samples: every block of 512 changes step.
+    p->setParameter (seqBpm, 1.0f);
+    p->setParameter (seqNrBars, 0.17f);
+    p->setParameter (seqMode, 0.1f);
+    juce::AudioBuffer<float> buffer (2, 512);
+    juce::MidiBuffer midi;
+    buffer.clear();
+    p->processBlock (buffer, midi);
+    p->setParameter (seqOn, 1.0f);
+
+    constexpr int rounds = 10000;
+    std::atomic<int> round { 0 }, finished { 0 };
+
+    const auto eachRound = [&] (auto&& work)
+    {
+        return std::thread ([&, work] () mutable
+        {
+            for (int r = 1; r <= rounds; ++r)
+            {
+                while (round.load() < r)
+                    std::this_thread::yield();
+
+                work();
+                ++finished;
+            }
+        });
+    };
+
+    auto audio = eachRound ([&] { buffer.clear(); p->processBlock (buffer, midi); });
+
+    std::mt19937 random (5);
+    auto host = eachRound ([&, random] () mutable
+    {
+        const int filterParameters[] = { inLowPassFreq, noiseFilterFreq, noiseFilterType, noiseFilterQ };
+        p->setParameter (filterParameters[random() % 4], (float) (random() % 1001) / 1000.0f);
+    });
+
+    int inconsistent = 0;
+
+    for (int r = 1; r <= rounds; ++r)
+    {
+        round = r;
+
+        while (finished.load() < 2 * r)
+            std::this_thread::yield();
+
+        p->handleAudioThreadRequests();
+        inconsistent += filterSetsFollowTheValues (*p) ? 0 : 1;
+    }
+
+    audio.join();
+    host.join();
+    EXPECT_EQ (inconsistent, 0);
 }

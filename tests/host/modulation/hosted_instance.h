@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "plugin_host.h"
-#include "tests/message_pump.h"
 
 #include <functional>
 #include <limits>
@@ -152,11 +151,5 @@ namespace hosted
     inline sample_source constant (float value)
     {
         return [value] (juce::int64) { return value; };
-    }
-
-    // Lets the plug-in's message-thread work run (step changes, timers).
-    inline void runMessageLoop (int milliseconds)
-    {
-        test_support::pumpMessagesFor (milliseconds);
     }
 }

@@ -1,9 +1,9 @@
 #include "hosted_instance.h"
+#include "tests/level_steps.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
-#include <optional>
 
 // Modulation, the step sequencer and the host's bypass, as a host hears and
 // stores them, through the built VST3.
@@ -210,30 +210,13 @@ namespace
     // same step's value differs in the last places.
     bool sameValue (double a, double b) { return std::abs (a - b) < 1.0e-6; }
 
-    // "Dry Wet" once it differs from `from` (or, with `to`, once it is `to`),
-    // or after `waitMs` as it then stands. The plug-in applies steps on its
-    // own message thread, which a loaded machine may run late.
-    double waitForDryWet (juce::AudioPluginInstance& p, double from, std::optional<double> to = {}, int waitMs = 5000)
-    {
-        const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) waitMs;
-        double value = hosted::setting (p, "Dry Wet");
-        const auto done = [&] { return std::isnan (value) || (to.has_value() ? sameValue (value, *to) : ! sameValue (value, from)); };
-
-        while (! done() && juce::Time::getMillisecondCounter() < deadline)
-        {
-            hosted::runMessageLoop (10);
-            value = hosted::setting (p, "Dry Wet");
-        }
-
-        return value;
-    }
-
-    // Processes blocks, then waits for the step change they caused.
-    double nextStepValue (juce::AudioPluginInstance& p, juce::int64& t, double from, int blocks, int waitMs = 5000)
+    // Processes blocks, then reads "Dry Wet" from the saved settings. No
+    // message loop runs: steps land in the block where they fall due.
+    double dryWetAfter (juce::AudioPluginInstance& p, juce::int64& t, int blocks)
     {
         hosted::processRun (p, t, blocks, n, hosted::constant (0.0f));
         t += (juce::int64) blocks * n;
-        return waitForDryWet (p, from, {}, waitMs);
+        return hosted::setting (p, "Dry Wet");
     }
 }
 
@@ -274,14 +257,11 @@ TEST (SequencerHost, StepsApplyInOrderSkippingMarkedOnesAndSurviveTheSettingsTex
     auto* seqOn = plugin_host::parameterFor (*p, 43);
     ASSERT_NE (seqOn, nullptr);
     seqOn->setValue (1.0f);
-    hosted::processRun (*p, t, 1, n, hosted::constant (0.0f));
-    t += n;
-    hosted::runMessageLoop (20);
+    std::vector<float> applied { (float) dryWetAfter (*p, t, 1) };
 
-    std::vector<float> applied { (float) hosted::setting (*p, "Dry Wet") };
-
+    // A step lasts three blocks: every three blocks bring one change.
     for (int k = 0; k < 6; ++k)
-        applied.push_back ((float) nextStepValue (*p, t, applied.back(), 3));
+        applied.push_back ((float) dryWetAfter (*p, t, 3));
 
     const std::vector<float> expected { marker (0), marker (1), marker (3), marker (4), marker (5), marker (6), marker (7) };
     ASSERT_EQ (applied.size(), expected.size());
@@ -306,20 +286,19 @@ TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
     // Switched on, but nothing runs until the host plays.
     juce::int64 t = n;
     const double before = hosted::setting (*p, "Dry Wet");
-    EXPECT_EQ (nextStepValue (*p, t, before, 6, 300), before);
+    EXPECT_EQ (dryWetAfter (*p, t, 6), before);
 
-    // The start applies step 0, and step 1 follows at once.
+    // The start applies step 0 and changes to step 1 in the same block; step
+    // 2 comes three blocks later.
     transport.playing = true;
     transport.time = 96000;
-    const double first = nextStepValue (*p, t, before, 1);
-    EXPECT_TRUE (std::abs (first - marker (0)) < 1.0e-6 || std::abs (first - marker (1)) < 1.0e-6) << first;
-    EXPECT_NEAR (waitForDryWet (*p, first, marker (1)), marker (1), 1.0e-6);
-    EXPECT_NEAR (nextStepValue (*p, t, marker (1), 3), marker (2), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (1), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 2), marker (1), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (2), 1.0e-6);
 
     // Stopping the transport stops the sequence.
     transport.playing = false;
-    const double stoppedAt = nextStepValue (*p, t, marker (2), 1, 300);
-    EXPECT_EQ (nextStepValue (*p, t, stoppedAt, 9, 300), stoppedAt);
+    EXPECT_NEAR (dryWetAfter (*p, t, 10), marker (2), 1.0e-6);
 
     p->setPlayHead (nullptr);
 }
@@ -337,22 +316,59 @@ TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)
     p->prepareToPlay (96000.0, n);
 
     // After a block has taken in the mode, the switch arrives with the next
-    // one and applies step 0; then block by block until a step change
-    // arrives: it was posted in the last block.
+    // one and applies step 0; then block by block until the step changes.
     juce::int64 t = 0;
-    nextStepValue (*p, t, 1.0, 1, 0);
+    dryWetAfter (*p, t, 1);
     auto* seqOn = plugin_host::parameterFor (*p, 43);
     ASSERT_NE (seqOn, nullptr);
     seqOn->setValue (1.0f);
-    nextStepValue (*p, t, 1.0, 1, 300);
-    double value = waitForDryWet (*p, marker (0), {}, 300);
+    double value = dryWetAfter (*p, t, 1);
+    ASSERT_NEAR (value, marker (0), 1.0e-6);
 
     for (int k = 0; k < 8 && sameValue (value, marker (0)); ++k)
-        value = nextStepValue (*p, t, value, 1, 300);
+        value = dryWetAfter (*p, t, 1);
 
     ASSERT_NEAR (value, marker (1), 1.0e-6);
-    EXPECT_NEAR (nextStepValue (*p, t, value, 5, 300), marker (1), 1.0e-6);
-    EXPECT_NEAR (nextStepValue (*p, t, value, 1), marker (2), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 5), marker (1), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (2), 1.0e-6);
+}
+
+TEST (SequencerHost, StepsLandOnTheirSampleWhileTheHostRendersWithoutAMessageLoop)
+{
+    // Play mode, a step every quarter at 120 BPM (24000 samples), the steps'
+    // Out Gain 0 dB and -12 dB in turn; a tone in, blocks as fast as they
+    // come and never a message loop, as in an offline render.
+    constexpr int block = 512;
+    hosted::play_head transport;
+    auto p = hosted::load (block);
+    ASSERT_NE (p, nullptr);
+    p->setPlayHead (&transport);
+
+    std::map<juce::String, double> values { { "Seq_Mode", 0.2 }, { "Seq_BPM", 0.12 }, { "Seq_Nr_Bars", 0.08 }, { "Seq_On", 1.0 } };
+
+    for (int k = 1; k <= 8; ++k)
+    {
+        values["S" + juce::String (k) + "_Seq_Step_Saved"] = k;
+        values["S" + juce::String (k) + "_Out Gain"] = k % 2 == 1 ? 0.5 : 0.3;
+    }
+
+    ASSERT_TRUE (hosted::change (*p, values));
+    const auto tone = [] (juce::int64 t) { return 0.25f * std::sin (juce::MathConstants<float>::twoPi * (float) (t % 48) / 48.0f); };
+    hosted::process (*p, 0, block, tone);
+
+    transport.playing = true;
+    const auto out = hosted::processRun (*p, block, 8 * 24000 / block, block, tone);
+    // The start plays step 1 (-12 dB) once the channels, reset by the start,
+    // sound again; then every step comes one step length after the one
+    // before, within a block.
+    auto steps = level_steps::crossings (out.data(), (int) out.size());
+    steps.erase (steps.begin(), std::lower_bound (steps.begin(), steps.end(), 12000.0));
+    ASSERT_GE (steps.size(), 6u);
+
+    for (size_t k = 1; k < steps.size(); ++k)
+        EXPECT_NEAR (steps[k] - steps[k - 1], 24000.0, block) << "step " << k;
+
+    p->setPlayHead (nullptr);
 }
 
 //==============================================================================
