@@ -255,7 +255,9 @@ bool ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
         ++channelResetCount;
         clearSideChainSlots();
 
-        stepSampleCounter = stepLengthSamples.load();
+        // Step 0 lasts a whole step from the start, as every later step does:
+        // a full counter here would move on to step 1 in this very block.
+        stepSampleCounter = 0;
         currentStep = 7;
         sequencerOn (2);
     }

@@ -237,17 +237,18 @@ TEST (SequencerStart, PlayModeStartsWithTheTransportAndStopsWithIt)
     EXPECT_EQ (runToNextStep (*p, &head, 30), -1);
     EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), 0.95f);
 
-    // The start applies step 0, and the step change to step 1 comes in the
-    // same block: the block plays step 1.
+    // The start applies step 0, which the block plays, and step 1 follows a
+    // whole step later.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
     EXPECT_EQ (p->sequencerRunning.load(), 2);
-    EXPECT_EQ (p->currentStep.load(), 1);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
-    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (1) * 100.0f);
+    EXPECT_EQ (p->currentStep.load(), 0);
+    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
+    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (0) * 100.0f);
 
     EXPECT_EQ (runToNextStep (*p, &head), 12);
-    EXPECT_EQ (p->currentStep.load(), 2);
+    EXPECT_EQ (p->currentStep.load(), 1);
+    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (1) * 100.0f);
 
     head.playing = false;
     block_steps::run (*p, 1, blockLength, {}, &head);
@@ -264,11 +265,11 @@ TEST (SequencerStart, ManualModeRestartsFromStepZeroAtEveryTransportStart)
     ASSERT_GT (runToNextStep (*p, &head), 0);
     EXPECT_EQ (p->currentStep.load(), 2);
 
-    // Back to step 0, and on to step 1 in the same block.
+    // Back to step 0, which lasts a whole step again.
     head.playing = true;
     block_steps::run (*p, 1, blockLength, {}, &head);
-    EXPECT_EQ (p->currentStep.load(), 1);
-    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (1));
+    EXPECT_EQ (p->currentStep.load(), 0);
+    EXPECT_FLOAT_EQ (p->parameterValues[dryWet].load(), marker (0));
 
     head.playing = false;                           // manual mode keeps running after a stop
     block_steps::run (*p, 1, blockLength, {}, &head);
@@ -282,7 +283,6 @@ TEST (SequencerStart, TransportStartClearsMarksAndSelectionEvenWhileArmed)
     p->stepStates[1][0] = 1;
     p->stepStates[4][0] = 2;
     p->stepStates[0][0] = 2;                        // step 0 marked: not applied at the start
-    p->stepSnapshots[1][seqStepSaved] = 0.0f;      // and step 1, which follows in the same block, empty
 
     for (auto& state : p->stepStates)
         state[1] = p->stepSelectMark;

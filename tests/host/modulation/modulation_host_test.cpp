@@ -1,5 +1,6 @@
 #include "hosted_instance.h"
 #include "tests/level_steps.h"
+#include "tests/message_pump.h"
 
 #include <algorithm>
 #include <cmath>
@@ -288,17 +289,17 @@ TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
     const double before = hosted::setting (*p, "Dry Wet");
     EXPECT_EQ (dryWetAfter (*p, t, 6), before);
 
-    // The start applies step 0 and changes to step 1 in the same block; step
-    // 2 comes three blocks later.
+    // The start applies step 0, which lasts a whole step (three blocks) as
+    // every later step does.
     transport.playing = true;
     transport.time = 96000;
+    EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (0), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 2), marker (0), 1.0e-6);
     EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (1), 1.0e-6);
-    EXPECT_NEAR (dryWetAfter (*p, t, 2), marker (1), 1.0e-6);
-    EXPECT_NEAR (dryWetAfter (*p, t, 1), marker (2), 1.0e-6);
 
     // Stopping the transport stops the sequence.
     transport.playing = false;
-    EXPECT_NEAR (dryWetAfter (*p, t, 10), marker (2), 1.0e-6);
+    EXPECT_NEAR (dryWetAfter (*p, t, 10), marker (1), 1.0e-6);
 
     p->setPlayHead (nullptr);
 }
@@ -358,9 +359,9 @@ TEST (SequencerHost, StepsLandOnTheirSampleWhileTheHostRendersWithoutAMessageLoo
 
     transport.playing = true;
     const auto out = hosted::processRun (*p, block, 8 * 24000 / block, block, tone);
-    // The start plays step 1 (-12 dB) once the channels, reset by the start,
-    // sound again; then every step comes one step length after the one
-    // before, within a block.
+    // The start plays step 0 once the channels, reset by the start, sound
+    // again; then every step comes one step length after the one before,
+    // within a block.
     auto steps = level_steps::crossings (out.data(), (int) out.size());
     steps.erase (steps.begin(), std::lower_bound (steps.begin(), steps.end(), 12000.0));
     ASSERT_GE (steps.size(), 6u);
@@ -390,7 +391,7 @@ TEST (BypassHost, OutputIsTheInputAsLateAsReportedWhileTheHostBypasses)
 
     EXPECT_GT (differing, 1000);
 
-    hosted::runMessageLoop (50);   // a delay the plug-in has settled on reaches the host
+    test_support::pumpMessagesFor (50);   // a delay the plug-in has settled on reaches the host
     const int delay = p->getLatencySamples();
     EXPECT_GT (delay, 0);
 
