@@ -187,7 +187,7 @@ TEST_F (PresetMenu, ARefusedNameKeepsTheEntryOpenSayingWhy)
     processor->setParameter (0, 0.5f);
     pick (1);
 
-    for (auto& name : Lines { "", ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
+    for (auto& name : Lines { "", "   ", ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
                               juce::String::repeatedString ("n", 251), "ZorvaluneDefault" })
     {
         answer (name);
