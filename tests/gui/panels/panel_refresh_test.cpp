@@ -139,8 +139,11 @@ TEST_F (Refresh, ClipAndOverloadLedsLatchForOneTick)
 
 TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 {
-    processor.setParameter (seqMode, 0.1f);
+    // The last block ran with the sequencer off: the buttons follow the mode
+    // as the parameter holds it now, as the LEDs do.
+    processor.setParameter (seqMode, 0.0f);
     runBlock (processor);
+    processor.setParameter (seqMode, 0.1f);
     panel.update_UI();
 
     const auto led = [this] (int k) -> BlinkingLed& { return **panel.stepLeds[(size_t) k]; };
