@@ -63,6 +63,9 @@ TEST_F (Refresh, AfterAProgramChangeThePanelShowsTheProgram)
     EXPECT_EQ (panel.mod2DestCombo->getText(), "Off");
     EXPECT_EQ (panel.barsCombo->getText(), "1/4");
     EXPECT_EQ (panel.lfo1SyncCombo->getText(), "Free");
+    processor.lfo2SyncIndex = 8;
+    panel.update_UI();
+    EXPECT_EQ (panel.lfo2SyncCombo->getText(), "1/4");
     EXPECT_TRUE (panel.lowCutSlider->isEnabled() && panel.tapeDepthSlider->isEnabled());
     EXPECT_EQ (panel.mod2SourceButton->getNormalImage(), panel.modSourceImages[1]);     // square
     EXPECT_EQ (processor.channelResetCount.load(), 1);       // the new destination restarts the LFOs
@@ -182,4 +185,25 @@ TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 
     for (int k = 0; k < 8; ++k)
         EXPECT_EQ (led (k).getLedState(), BlinkingLed::ledOff);
+}
+
+TEST_F (Refresh, SequencerLedShowsRunningWaitingOrOff)
+{
+    processor.setParameter (seqMode, 0.1f);
+    processor.parameterValues[seqOn] = 1.0f;
+    const auto shown = [this] (int running, int recording)
+    {
+        processor.sequencerRunning = running;
+        processor.stepRecordState = recording;
+        panel.timerCallback();
+        return panel.sequencerLed->getLedState();
+    };
+
+    EXPECT_EQ (shown (2, 0), BlinkingLed::ledOn);
+    EXPECT_EQ (shown (0, 1), BlinkingLed::ledBlinking);     // switched on, waiting for the transport
+
+    processor.parameterValues[seqOn] = 0.0f;
+    EXPECT_EQ (shown (0, 1), BlinkingLed::ledOff);
+    processor.setParameter (seqMode, 0.0f);
+    EXPECT_EQ (shown (2, 0), BlinkingLed::ledOff);
 }
