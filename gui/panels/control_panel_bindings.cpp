@@ -232,6 +232,9 @@ namespace
     template <int slot>
     void destinationChosen (ControlPanel& p, int id)
     {
+        if (id < 1)
+            return;     // nothing picked: the menu shows a code it does not offer
+
         auto s = modulationSlot (p, slot);
         const int destination = id - 1;
 

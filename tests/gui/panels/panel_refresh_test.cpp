@@ -207,3 +207,27 @@ TEST_F (Refresh, SequencerLedShowsRunningWaitingOrOff)
     processor.setParameter (seqMode, 0.0f);
     EXPECT_EQ (shown (2, 0), BlinkingLed::ledOff);
 }
+
+// A host value whose destination the menu does not offer shows as none, and
+// no refresh writes the parameter back.
+TEST_F (Refresh, DestinationsShowWhatTheHostSetAndNeverWriteIt)
+{
+    test_support::pumpMessages();
+    processor.channelResetCount = 0;
+
+    for (auto [value, shownText] : { std::pair { 0.09f, "" }, std::pair { 0.034f, "Input Ring" }, std::pair { 0.5f, "" } })
+    {
+        processor.setParameter (mod1Dest, value);
+        processor.setParameter (mod2Dest, value);
+        panel.update_UI();
+        test_support::pumpMessages();
+
+        EXPECT_EQ (processor.getParameter (mod1Dest), value);
+        EXPECT_EQ (processor.getParameter (mod2Dest), value);
+        EXPECT_EQ (panel.mod1DestCombo->getText(), shownText) << value;
+        EXPECT_EQ (panel.mod2DestCombo->getText(), shownText) << value;
+    }
+
+    EXPECT_TRUE (host.changes.empty());
+    EXPECT_GT (processor.channelResetCount.load(), 0);      // a shown change restarts the LFOs
+}
