@@ -86,6 +86,12 @@ public:
     std::vector<juce::String> presetMenuNames;
     juce::String presetMenuCurrent;
 
+    // The item the last rebuild selected. The combo delivers a pick later; a
+    // selection that differs is a pick on its way, and a rebuild then would
+    // replace it, so the rebuild waits until the pick has run (presetMenuStale).
+    int presetMenuSelectedId = 0;
+    bool presetMenuStale = false;
+
     // Waveforms of modulation sources 0..3: sine, square, falling saw, rising saw.
     std::array<juce::Image, 4> modSourceImages;
 
