@@ -286,6 +286,8 @@ void ControlPanel::timerCallback()
     else
         sequencerLed->setLedState (isOn (processor, seqOn) ? BlinkingLed::ledBlinking : BlinkingLed::ledOff);
 
+    checkOpening (*this);
+
     // In side-chain presentation the slot's two LEDs cross-fade with the level.
     for (int slot : { 1, 2 })
     {
