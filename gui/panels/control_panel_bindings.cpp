@@ -143,7 +143,7 @@ namespace
         const auto document = helpDocumentFor (p.processor.wrapperType, binary);
 
         startOpening (p, *p.helpButton, document.existsAsFile() ? document.getFullPathName() : juce::String(),
-                      document.existsAsFile() ? "Nothing could open the help document " + document.getFullPathName()
+                      document.existsAsFile() ? "Nothing could open the help document\n" + document.getFullPathName()
                                               : juce::String ("The help document is not installed."));
     }
 
