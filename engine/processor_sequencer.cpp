@@ -36,6 +36,13 @@ namespace
         const auto* c = d.data() + set * 5;
         return { c[0], c[1], c[2], c[3], c[4] };
     }
+
+    // The buttons and SAVE follow the mode as the parameter holds it now, as
+    // the editor's LEDs show it, also before any block has run.
+    bool modeIsOn (const std::atomic<float>& mode) noexcept
+    {
+        return truncToInt (mode.load() * 10.0f + 0.5f) != 0;
+    }
 }
 
 //============================================================================== timing
@@ -239,7 +246,7 @@ void ZorvaluneAudioProcessor::prepareStepDesigns (int step)
 //============================================================================== step buttons
 void ZorvaluneAudioProcessor::sequencerStepBtnPushed (int step)
 {
-    if (step < 0 || step >= NUM_STEPS || blockSeqMode.load() == 0.0f)
+    if (step < 0 || step >= NUM_STEPS || ! modeIsOn (parameterValues[seqMode]))
         return;
 
     // While the sequence is switched on a push only marks or unmarks the step.
@@ -306,7 +313,7 @@ void ZorvaluneAudioProcessor::recordTouchedParameter (int index)
 
     touchedParameters.fetch_or (std::uint64_t { 1 } << index);
 
-    if (blockSeqMode.load() != 0.0f && ! (parameterValues[seqOn].load() > 0.5f))
+    if (modeIsOn (parameterValues[seqMode]) && ! (parameterValues[seqOn].load() > 0.5f))
     {
         // The first change after arming marks every step as a target.
         int armed = 1;
@@ -321,7 +328,7 @@ void ZorvaluneAudioProcessor::recordTouchedParameter (int index)
 // a setParameter on another thread either sees the arming whole or not at all.
 void ZorvaluneAudioProcessor::sequencerSaveBtnPushed()
 {
-    if (blockSeqMode.load() == 0.0f || parameterValues[seqOn].load() > 0.5f)
+    if (! modeIsOn (parameterValues[seqMode]) || parameterValues[seqOn].load() > 0.5f)
     {
         stepRecordState = 0;
         return;

@@ -22,7 +22,8 @@ namespace
 
 juce::String user_preset_names::problemWith (const juce::String& stem)
 {
-    if (stem.isEmpty())
+    // Blank, it would show as an empty menu entry.
+    if (stem.trim().isEmpty())
         return "Please enter a name.";
 
     if (stem.startsWithChar ('.'))

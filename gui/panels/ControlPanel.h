@@ -1,8 +1,10 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_gui_extra/juce_gui_extra.h>
 
 #include "../../engine/PluginProcessor.h"
+#include "../../platform/document_opener.h"
 #include "../common/BlinkingLed.h"
 #include "../common/TextEditPanel.h"
 #include "../common/WidgetVariants.h"
@@ -85,6 +87,19 @@ public:
     // shows as current: a pick acts on what the user saw.
     std::vector<juce::String> presetMenuNames;
     juce::String presetMenuCurrent;
+
+    // The item the last rebuild selected. The combo delivers a pick later; a
+    // selection that differs is a pick on its way, and a rebuild then would
+    // replace it, so the rebuild waits until the pick has run (presetMenuStale).
+    int presetMenuSelectedId = 0;
+    bool presetMenuStale = false;
+
+    // The help document or web site being opened, the button that asked, and
+    // what to tell the user by that button when nothing can open it.
+    std::unique_ptr<platform::document_opener::Opening> opening;
+    juce::Component* openingButton = nullptr;
+    juce::String openingFailure;
+    std::unique_ptr<juce::BubbleMessageComponent> openingFailedBubble;
 
     // Waveforms of modulation sources 0..3: sine, square, falling saw, rising saw.
     std::array<juce::Image, 4> modSourceImages;

@@ -127,18 +127,30 @@ namespace
         p.advancedPanel->setVisible (false);
     }
 
+    void startOpening (ControlPanel& p, juce::Component& button, const juce::String& target, const juce::String& failure)
+    {
+        p.openingButton = &button;
+        p.openingFailure = failure;
+        p.opening = target.isNotEmpty() ? platform::document_opener::open (target)
+                                        : std::make_unique<platform::document_opener::Opening> (
+                                              platform::document_opener::Opening::Outcome::failed);
+        checkOpening (p);
+    }
+
     void helpClicked (ControlPanel& p, bool)
     {
         const auto binary = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
         const auto document = helpDocumentFor (p.processor.wrapperType, binary);
 
-        if (document.existsAsFile())
-            platform::document_opener::open (document.getFullPathName());
+        startOpening (p, *p.helpButton, document.existsAsFile() ? document.getFullPathName() : juce::String(),
+                      document.existsAsFile() ? "Nothing could open the help document\n" + document.getFullPathName()
+                                              : juce::String ("The help document is not installed."));
     }
 
-    void logoClicked (ControlPanel&, bool)
+    void logoClicked (ControlPanel& p, bool)
     {
-        platform::document_opener::open (JucePlugin_ManufacturerWebsite);
+        startOpening (p, *p.logoButton, JucePlugin_ManufacturerWebsite,
+                      "Nothing could open " + juce::String (JucePlugin_ManufacturerWebsite));
     }
 
     template <int slot>
@@ -232,6 +244,9 @@ namespace
     template <int slot>
     void destinationChosen (ControlPanel& p, int id)
     {
+        if (id < 1)
+            return;     // nothing picked: the menu shows a code it does not offer
+
         auto s = modulationSlot (p, slot);
         const int destination = id - 1;
 
@@ -290,6 +305,40 @@ namespace
         { &P::barsCombo,     barsChosen },
         { &P::presetsCombo,  presetChosen },
     };
+}
+
+void control_panel_bindings::checkOpening (ControlPanel& p)
+{
+    using Outcome = platform::document_opener::Opening::Outcome;
+
+    if (p.opening == nullptr)
+        return;
+
+    const auto outcome = p.opening->poll();
+
+    if (outcome == Outcome::pending)
+        return;
+
+    p.opening.reset();
+
+    if (outcome == Outcome::opened)
+        return;
+
+    auto& bubble = p.openingFailedBubble;
+
+    if (bubble == nullptr)
+    {
+        bubble = std::make_unique<juce::BubbleMessageComponent>();
+        bubble->setColour (juce::BubbleComponent::backgroundColourId, juce::Colour (0xfff0f0f0));
+        bubble->setColour (juce::BubbleComponent::outlineColourId, juce::Colour (0xff783232));
+        p.addChildComponent (*bubble);
+    }
+
+    juce::AttributedString text (p.openingFailure);
+    text.setColour (juce::Colours::black);
+    text.setFont (juce::Font (15.0f));
+    bubble->toFront (false);
+    bubble->showAt (p.openingButton, text, 6000);
 }
 
 //============================================================================== listener callbacks

@@ -107,4 +107,8 @@ namespace control_panel_bindings
 
     // Carries out what the user picked in the preset menu (item `id`).
     void presetChosen (ControlPanel&, int id);
+
+    // Tells the user, by the button that asked, when the help document or web
+    // site could not be opened; called with the panel's refresh timer.
+    void checkOpening (ControlPanel&);
 }

@@ -77,8 +77,13 @@ void ControlPanel::resized()
 
     LabelFonts::rescale (*this, labelSizes, atLeastDesignSize, scale);
 
-    advancedPanel->setBounds ((int) (45.0f * sx), (int) (100.0f * sy), (int) (700.0f * sx), (int) (485.0f * sy));
-    advancedBackdrop->setBounds (0, (int) (headerDesignHeight * sy), W, (int) ((float) H - headerDesignHeight * sy));
+    // Whole numbers: in floats a scale such as 630 / 600 lands a pixel short.
+    const auto across = [W] (int design) { return design * W / (int) designWidth; };
+    const auto down = [H] (int design) { return design * H / (int) designHeight; };
+    const int header = down ((int) headerDesignHeight);
+
+    advancedPanel->setBounds (across (45), down (100), across (700), down (485));
+    advancedBackdrop->setBounds (0, header, W, H - header);
 }
 
 void ControlPanel::paint (juce::Graphics& g)

@@ -144,6 +144,25 @@ namespace
         return state == 1 ? lit (BlinkingLed::ledOn) : off;
     }
 
+    // A code the menu does not offer shows as none. The parameter keeps what
+    // the host set; a shown change restarts the oscillators with the new
+    // routing, but the first showing, when the editor opens, is no change.
+    void showDestination (ControlPanel& panel, int slot)
+    {
+        auto s = modulationSlot (panel, slot);
+        auto& combo = s.destinationCombo;
+        const int shown = combo.getSelectedId();
+        const int id = s.destination.load() + 1;
+
+        combo.setSelectedId (combo.indexOfItemId (id) >= 0 ? id : 0, juce::dontSendNotification);
+
+        if (shown != 0 && combo.getSelectedId() != shown)
+        {
+            panel.processor.requestOscillatorRestart();
+            ++panel.processor.channelResetCount;
+        }
+    }
+
     void setOpacity (juce::Component& c, float alpha) { c.setAlpha (juce::jlimit (0.0f, 1.0f, alpha)); }
 }
 
@@ -172,15 +191,8 @@ void ControlPanel::update_UI()
     barsCombo->setSelectedId (truncToInt (processor.parameterValues[seqNrBars].load() * 100.0f + 0.5f) + 1,
                               juce::dontSendNotification);
 
-    // A destination that differs restarts the oscillators through its handler,
-    // later; the first showing, when the editor opens, is no change.
     for (int slot : { 1, 2 })
-    {
-        auto s = modulationSlot (*this, slot);
-        s.destinationCombo.setSelectedId (s.destination.load() + 1, s.destinationCombo.getSelectedId() != 0
-                                                                        ? juce::sendNotificationAsync
-                                                                        : juce::dontSendNotification);
-    }
+        showDestination (*this, slot);
 
     for (auto& section : sections())
         (this->*section.toggle)->setToggleState (isOn (processor, section.parameter), juce::dontSendNotification);
@@ -273,6 +285,8 @@ void ControlPanel::timerCallback()
         sequencerLed->setLedState (BlinkingLed::ledOn);
     else
         sequencerLed->setLedState (isOn (processor, seqOn) ? BlinkingLed::ledBlinking : BlinkingLed::ledOff);
+
+    checkOpening (*this);
 
     // In side-chain presentation the slot's two LEDs cross-fade with the level.
     for (int slot : { 1, 2 })

@@ -80,6 +80,13 @@ namespace
 
 void ControlPanel::updateUserPresets()
 {
+    // A pick names items of the menu the user saw: leave that menu until it arrives.
+    if (presetsCombo->getSelectedId() != presetMenuSelectedId || presetsCombo->isPopupActive())
+    {
+        presetMenuStale = true;
+        return;
+    }
+
     const auto names = processor.userPresetNames;
     const MenuState state { processor.currentUserPresetIndex, processor.presetModified.load() != 0, names };
 
@@ -115,6 +122,7 @@ void ControlPanel::updateUserPresets()
     if (state.index < 0)
     {
         presetsCombo->setSelectedId (0, juce::dontSendNotification);
+        presetMenuSelectedId = presetsCombo->getSelectedId();
         return;
     }
 
@@ -129,6 +137,7 @@ void ControlPanel::updateUserPresets()
     }
 
     presetsCombo->setSelectedId (state.index + firstPresetId, juce::dontSendNotification);
+    presetMenuSelectedId = presetsCombo->getSelectedId();
 }
 
 void ControlPanel::add_groups_2_menu (int index, juce::String name, juce::PopupMenu* menu)
@@ -169,12 +178,16 @@ void ControlPanel::add_groups_2_menu (int index, juce::String name, juce::PopupM
 
 void control_panel_bindings::presetChosen (ControlPanel& p, int id)
 {
+    // The pick has arrived: what the combo shows now is no longer one on its way.
+    p.presetMenuSelectedId = p.presetsCombo->getSelectedId();
+    const bool stale = std::exchange (p.presetMenuStale, false);
+
     for (auto& command : commands)
         if (command.id == id)
         {
             command.run (p);
 
-            if (command.rebuildsMenu)
+            if (command.rebuildsMenu || stale)
                 p.updateUserPresets();
 
             return;

@@ -4,7 +4,7 @@
 # page, must change what the page shows and show so again after the program is
 # closed and started anew (so they reached the plug-in's state or the
 # program's preferences), and "?" must hand the help document that the build
-# placed beside the program to the desktop.
+# placed beside the program to the desktop, leaving no child to reap.
 set -euo pipefail
 
 standalone="$1"     # the built Zorvalune program
@@ -105,6 +105,10 @@ until_ok 10 test -s "$work/opened" || fail "the help button opened nothing"
 document=$(head -n1 "$work/opened")
 [[ "$document" == */share/Zorvalune/ZorvaluneHelp.pdf ]] || fail "opened $document"
 head -c 5 "$document" | grep -q '%PDF-' || fail "$document is not a PDF"
+
+# The program reaps the opener it started: no zombie child is left behind.
+no_zombie_child() { local all; all=$(cat /proc/[0-9]*/stat 2>/dev/null || true); [[ "$all" != *") Z $program "* ]]; }
+until_ok 10 no_zombie_child || fail "the help button left a zombie child"
 
 # ADVANCED shows the advanced page: CC Enable switched on (a preference of
 # the program) and INPUT GAIN dragged (a parameter of the plug-in).

@@ -15,6 +15,7 @@ namespace
 
     constexpr int noiseMix = 5;      // controller 102
     constexpr int slewRate = 38;     // controller 115
+    constexpr int clipGain = 17, saturation = 18;    // controllers 104 and 103
 
     // A processor whose MIDI input listens to one fake keyboard.
     struct midi_rig
@@ -88,6 +89,10 @@ TEST (MidiInput, ControllersSetTheirParametersFromTheFirstMessageOfAPacketWithou
 
     rig.send ({ { 0xB0, 102 } });   // no value byte: 0
     EXPECT_EQ (p.getParameter (noiseMix), 0.0f);
+
+    p.setParameter (clipGain, 0.5f);
+    EXPECT_EQ (rig.controlChange (0, 103, 127, saturation), 1.0f);
+    EXPECT_EQ (p.getParameter (clipGain), 0.5f);
     EXPECT_TRUE (host.changes.empty());
 }
 
@@ -115,6 +120,7 @@ TEST (MidiInput, ProgramChangesPickAUserPresetByPositionOrByNameTag)
     EXPECT_EQ (programChange (0), "Zeta");
     EXPECT_EQ (p.getParameter (0), 0.1f);
     EXPECT_EQ (programChange (2), "b.midi01");
+    EXPECT_EQ (programChange (6), "");     // one past the last preset
     EXPECT_EQ (programChange (7), "");
     EXPECT_EQ (p.midi_progr_change_mode, 1);   // a preset load keeps the MIDI settings
 

@@ -103,15 +103,30 @@ TEST_F (Bindings, AdvancedShowsAndHidesItsPageButStaysWhileModulationOneSends)
     EXPECT_TRUE (panel.advancedPanel->isVisible());
 }
 
-TEST_F (Bindings, HelpAndLogoOpenThroughTheDesktopOnlyWhatExists)
+TEST_F (Bindings, HelpAndLogoOpenThroughTheDesktopOnlyWhatExistsAndSayWhenNothingCould)
 {
     juce::StringArray opened;
-    platform::document_opener::setHandlerForTesting ([&] (const juce::String& s) { opened.add (s); });
+    bool desktopOpens = true;
+    platform::document_opener::setHandlerForTesting ([&] (const juce::String& s) { opened.add (s); return desktopOpens; });
+    const auto told = [this]
+    {
+        auto* bubble = panel.openingFailedBubble.get();
+        return bubble != nullptr && bubble->isVisible() ? bubble->getBounds() : juce::Rectangle<int>();
+    };
 
-    click (*panel.helpButton);      // no format, no help document: nothing opens
+    click (*panel.logoButton);
+    EXPECT_TRUE (told().isEmpty());
+
+    click (*panel.helpButton);      // no format, no help document: nothing opens, and the user hears why
+    ASSERT_TRUE (told().intersects (panel.helpButton->getBounds().expanded (40)));
+
+    desktopOpens = false;
+    panel.openingFailedBubble->setVisible (false);
     click (*panel.logoButton);
     platform::document_opener::setHandlerForTesting ({});
-    EXPECT_EQ (opened, juce::StringArray ("https://quarvel.example"));
+    EXPECT_EQ (opened, juce::StringArray ({ "https://quarvel.example", "https://quarvel.example" }));
+    EXPECT_TRUE (told().intersects (panel.logoButton->getBounds().expanded (40)));
+    EXPECT_TRUE (writeSnapshot (panel.createComponentSnapshot (panel.getLocalBounds()), "nothing_could_open_the_site"));
 
     // Each format's layout: the binary that holds our code, then the document's folder.
     const juce::File root ("/opt/z");

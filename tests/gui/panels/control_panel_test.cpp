@@ -231,6 +231,12 @@ TEST_F (ControlPanelTest, PagesArePlacedHiddenAtTheirSizes)
     EXPECT_EQ (panel.advancedBackdrop->getBounds(), Bounds (0, 80, 800, 520));
     EXPECT_EQ (panel.weightPanel->getBounds(), Bounds (45, 140, 700, 365));
 
+    // In whole numbers, cut toward zero; 630 / 600 in floats falls short.
+    panel.setSize (840, 630);
+    EXPECT_EQ (panel.advancedPanel->getBounds(), Bounds (47, 105, 735, 509));
+    EXPECT_EQ (panel.advancedBackdrop->getBounds(), Bounds (0, 84, 840, 546));
+    panel.setSize (800, 600);
+
     for (auto* child : panel.getChildren())
         EXPECT_EQ (&child->getLookAndFeel(), &panel.popupLookAndFeel);
 

@@ -1,5 +1,7 @@
 #include "panel_test_support.h"
 
+#include "tests/expected_parameters.h"
+
 using namespace parameter_table;
 using namespace panel_tests;
 
@@ -113,26 +115,32 @@ TEST_F (KnobCrossCheck, OnlyKnobsAnswerAndTheAdvancedOnesOnlyWithTheirPage)
 
     EXPECT_EQ (panel.getControlParameterIndex (*panel.noiseMixSlider->getChildComponent (0)), -1);   // its text box
 
-    // The advanced page's knobs name automatable parameters of their own.
+    // The advanced page's knobs name automatable parameters of their own: by
+    // name, from the list written out apart from the product's table.
     auto& page = *panel.advancedPanel;
-    juce::Slider* advanced[] = { page.noiseThresholdSlider.get(), page.noiseMinSlider.get(), page.noiseRatioSlider.get(),
-                                 page.lfoSlewRateSlider.get(), page.filterQSlider.get(), page.clipLpFilterSlider.get(),
-                                 page.noiseRmsSlider.get(), page.noiseReleaseSlider.get(), page.inputGainSlider.get(),
-                                 page.outputGainSlider.get() };
+    const std::pair<juce::Slider*, const char*> advanced[] = {
+        { page.noiseThresholdSlider.get(), "NoiseThreshold" }, { page.noiseMinSlider.get(), "NoiseMinAmount" },
+        { page.noiseRatioSlider.get(), "NoiseRatio" }, { page.lfoSlewRateSlider.get(), "SlewRate" },
+        { page.filterQSlider.get(), "DelayOutFilterQ" }, { page.clipLpFilterSlider.get(), "LPFilterPitchFreq" },
+        { page.noiseRmsSlider.get(), "RMStime" }, { page.noiseReleaseSlider.get(), "NoiseRelease" },
+        { page.inputGainSlider.get(), "In Gain" }, { page.outputGainSlider.get(), "Out Gain" },
+    };
     std::set<int> indices;
     for (auto* knob : knobsOf (panel))
         indices.insert (panel.getControlParameterIndex (*knob));
 
-    for (auto* knob : advanced)
+    for (auto [knob, name] : advanced)
     {
         const int index = panel.getControlParameterIndex (*knob);
-        EXPECT_TRUE (index >= 0 && entries[(size_t) index].automatable && indices.insert (index).second) << index;
+        ASSERT_TRUE (index >= 0 && index < 48) << name;
+        EXPECT_STREQ (expected_parameters::names[index], name);
+        EXPECT_TRUE (entries[(size_t) index].automatable && indices.insert (index).second) << index;
     }
 
     std::unique_ptr<AdvancedPanel1> detached (panel.advancedPanel.release());
 
-    for (auto* knob : advanced)
-        EXPECT_EQ (panel.getControlParameterIndex (*knob), -1);
+    for (auto [knob, name] : advanced)
+        EXPECT_EQ (panel.getControlParameterIndex (*knob), -1) << name;
 
     panel.advancedPanel = std::move (detached);
 }

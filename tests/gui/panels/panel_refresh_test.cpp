@@ -63,6 +63,9 @@ TEST_F (Refresh, AfterAProgramChangeThePanelShowsTheProgram)
     EXPECT_EQ (panel.mod2DestCombo->getText(), "Off");
     EXPECT_EQ (panel.barsCombo->getText(), "1/4");
     EXPECT_EQ (panel.lfo1SyncCombo->getText(), "Free");
+    processor.lfo2SyncIndex = 8;
+    panel.update_UI();
+    EXPECT_EQ (panel.lfo2SyncCombo->getText(), "1/4");
     EXPECT_TRUE (panel.lowCutSlider->isEnabled() && panel.tapeDepthSlider->isEnabled());
     EXPECT_EQ (panel.mod2SourceButton->getNormalImage(), panel.modSourceImages[1]);     // square
     EXPECT_EQ (processor.channelResetCount.load(), 1);       // the new destination restarts the LFOs
@@ -139,8 +142,11 @@ TEST_F (Refresh, ClipAndOverloadLedsLatchForOneTick)
 
 TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 {
-    processor.setParameter (seqMode, 0.1f);
+    // The last block ran with the sequencer off: the buttons follow the mode
+    // as the parameter holds it now, as the LEDs do.
+    processor.setParameter (seqMode, 0.0f);
     runBlock (processor);
+    processor.setParameter (seqMode, 0.1f);
     panel.update_UI();
 
     const auto led = [this] (int k) -> BlinkingLed& { return **panel.stepLeds[(size_t) k]; };
@@ -179,4 +185,49 @@ TEST_F (Refresh, StepLedsFollowSelectionMarksAndRecording)
 
     for (int k = 0; k < 8; ++k)
         EXPECT_EQ (led (k).getLedState(), BlinkingLed::ledOff);
+}
+
+TEST_F (Refresh, SequencerLedShowsRunningWaitingOrOff)
+{
+    processor.setParameter (seqMode, 0.1f);
+    processor.parameterValues[seqOn] = 1.0f;
+    const auto shown = [this] (int running, int recording)
+    {
+        processor.sequencerRunning = running;
+        processor.stepRecordState = recording;
+        panel.timerCallback();
+        return panel.sequencerLed->getLedState();
+    };
+
+    EXPECT_EQ (shown (2, 0), BlinkingLed::ledOn);
+    EXPECT_EQ (shown (0, 1), BlinkingLed::ledBlinking);     // switched on, waiting for the transport
+
+    processor.parameterValues[seqOn] = 0.0f;
+    EXPECT_EQ (shown (0, 1), BlinkingLed::ledOff);
+    processor.setParameter (seqMode, 0.0f);
+    EXPECT_EQ (shown (2, 0), BlinkingLed::ledOff);
+}
+
+// A host value whose destination the menu does not offer shows as none, and
+// no refresh writes the parameter back.
+TEST_F (Refresh, DestinationsShowWhatTheHostSetAndNeverWriteIt)
+{
+    test_support::pumpMessages();
+    processor.channelResetCount = 0;
+
+    for (auto [value, shownText] : { std::pair { 0.09f, "" }, std::pair { 0.034f, "Input Ring" }, std::pair { 0.5f, "" } })
+    {
+        processor.setParameter (mod1Dest, value);
+        processor.setParameter (mod2Dest, value);
+        panel.update_UI();
+        test_support::pumpMessages();
+
+        EXPECT_EQ (processor.getParameter (mod1Dest), value);
+        EXPECT_EQ (processor.getParameter (mod2Dest), value);
+        EXPECT_EQ (panel.mod1DestCombo->getText(), shownText) << value;
+        EXPECT_EQ (panel.mod2DestCombo->getText(), shownText) << value;
+    }
+
+    EXPECT_TRUE (host.changes.empty());
+    EXPECT_GT (processor.channelResetCount.load(), 0);      // a shown change restarts the LFOs
 }

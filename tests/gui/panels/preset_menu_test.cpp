@@ -179,6 +179,37 @@ TEST_F (PresetMenu, APickLoadsTheNameItShowedAndTellsTheHostAsAProgramChangeDoes
     EXPECT_EQ (shown(), "soft");
 }
 
+// The menu delivers a pick later; a refresh that comes first (a host change,
+// MIDI, the sequencer) must not turn it into another command.
+TEST_F (PresetMenu, APickRunsAsPickedWhenARefreshComesBeforeItArrives)
+{
+    start ({ "keep", "other" });
+    pick ("keep");
+    processor->setParameter (0, 0.5f);
+    panel->updateUserPresets();
+    ASSERT_EQ (shown(), "* keep *");
+
+    const auto pickThenRefresh = [this] (int id)
+    {
+        panel->presetsCombo->setSelectedId (id);        // as the menu does: delivered asynchronously
+        processor->setParameter (1, 0.3f);
+        panel->update_UI();
+        test_support::pumpMessages();
+    };
+
+    pickThenRefresh (2);        // "Save preset"
+    EXPECT_EQ (dryWetIn ("keep.json"), 0.5f);
+    EXPECT_EQ (processor->getParameter (0), 0.5f);
+    EXPECT_EQ (shown(), "keep");
+
+    pickThenRefresh (processor->getUserPresetIndx ("other") + 6);
+    EXPECT_EQ (processor->currentUserPreset.get(), "other");
+    EXPECT_EQ (processor->getParameter (0), 0.25f);
+
+    panel->update_UI();         // the menu follows the processor again
+    EXPECT_EQ (shown(), "other");
+}
+
 TEST_F (PresetMenu, ARefusedNameKeepsTheEntryOpenSayingWhy)
 {
     start ({ "pad" });
@@ -187,7 +218,7 @@ TEST_F (PresetMenu, ARefusedNameKeepsTheEntryOpenSayingWhy)
     processor->setParameter (0, 0.5f);
     pick (1);
 
-    for (auto& name : Lines { "", ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
+    for (auto& name : Lines { "", "   ", ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
                               juce::String::repeatedString ("n", 251), "ZorvaluneDefault" })
     {
         answer (name);
