@@ -34,7 +34,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     : juce::AudioProcessor (makeBuses()),
       aliveToken (std::make_shared<AliveToken>())
 {
-    aliveToken->processor.store (this);
+    aliveToken->processor = this;
 
     channelWeights.fill (1.0f);
 
@@ -77,13 +77,54 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
         startCloudLookup();
 }
 
+namespace
+{
+    // The message thread's timers may be deleted only there: elsewhere one may
+    // be about to run. What owns one is handed over.
+    template <typename Object>
+    void deleteOnMessageThread (std::unique_ptr<Object> object)
+    {
+        if (object == nullptr || ZorvaluneAudioProcessor::isMessageThread()
+            || juce::MessageManager::getInstanceWithoutCreating() == nullptr)
+            return;
+
+        std::shared_ptr<Object> handedOver (std::move (object));
+        juce::MessageManager::callAsync ([handedOver] {});   // a failed post deletes it here
+    }
+
+    // Returns once the message thread has finished what it was running (a
+    // timer callback it picked before its timer stopped), or after `ms` when
+    // it does not answer: then it is blocked elsewhere, not in our code.
+    void waitForMessageThreadToPass (int ms)
+    {
+        if (juce::MessageManager::getInstanceWithoutCreating() == nullptr)
+            return;
+
+        auto passed = std::make_shared<juce::WaitableEvent>();
+
+        if (juce::MessageManager::callAsync ([passed] { passed->signal(); }))
+            passed->wait (ms);
+    }
+}
+
+// Hosts destroy instances on any thread, at any moment.
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
 {
-    // Posted tasks that have not run yet must find nobody home.
-    aliveToken->processor.store (nullptr);
+    // Posted tasks, MIDI messages and cloud answers find nobody home from now
+    // on; one in progress is waited for.
+    {
+        const std::lock_guard<std::recursive_mutex> hold (aliveToken->lock);
+        aliveToken->processor = nullptr;
+    }
+
     stopCloudScanner();
-    midiWrapper.reset();
+    deleteOnMessageThread (std::move (midiWrapper));
     stopTimer();
+    audioThreadRequests.stop();
+    audioThreadLog.stopFlushing();
+
+    if (! isMessageThread())
+        waitForMessageThreadToPass (1000);
 }
 
 // The noise low-cut is a fixed 120 Hz high-pass, designed at construction and
@@ -292,12 +333,7 @@ void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (Zorvalune
 {
     std::weak_ptr<AliveToken> weak = aliveToken;
 
-    juce::MessageManager::callAsync ([weak, task = std::move (task)]
-    {
-        if (auto token = weak.lock())
-            if (auto* processor = token->processor.load())
-                task (*processor);
-    });
+    juce::MessageManager::callAsync ([weak, task = std::move (task)] { whileAlive (weak, task); });
 }
 
 //==============================================================================
