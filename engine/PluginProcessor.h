@@ -402,6 +402,10 @@ private:
     struct AliveToken
     {
         std::recursive_mutex lock;
+        // Held instead by callbacks on threads that a message-thread task may
+        // wait for (the MIDI services' own), so that the two never wait for
+        // each other; `processor` is written under both.
+        std::mutex otherThreadLock;
         ZorvaluneAudioProcessor* processor = nullptr;
     };
     std::shared_ptr<AliveToken> aliveToken;
@@ -410,12 +414,25 @@ private:
     template <typename Task>
     static bool whileAlive (const std::weak_ptr<AliveToken>& weak, Task&& task)
     {
+        return whileHolding (weak, &AliveToken::lock, task);
+    }
+
+    // As whileAlive, for callbacks on the MIDI services' threads.
+    template <typename Task>
+    static bool whileAliveOffMessageThread (const std::weak_ptr<AliveToken>& weak, Task&& task)
+    {
+        return whileHolding (weak, &AliveToken::otherThreadLock, task);
+    }
+
+    template <typename Mutex, typename Task>
+    static bool whileHolding (const std::weak_ptr<AliveToken>& weak, Mutex AliveToken::* lock, Task& task)
+    {
         const auto token = weak.lock();
 
         if (token == nullptr)
             return false;
 
-        const std::lock_guard<std::recursive_mutex> hold (token->lock);
+        const std::lock_guard<Mutex> hold ((*token).*lock);
 
         if (token->processor == nullptr)
             return false;
@@ -423,6 +440,7 @@ private:
         task (*token->processor);
         return true;
     }
+
     bool constructing = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZorvaluneAudioProcessor)

@@ -114,6 +114,7 @@ ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
     // on; one in progress is waited for.
     {
         const std::lock_guard<std::recursive_mutex> hold (aliveToken->lock);
+        const std::lock_guard<std::mutex> holdToo (aliveToken->otherThreadLock);
         aliveToken->processor = nullptr;
     }
 

@@ -47,6 +47,7 @@ namespace
     // What one look at a folder found: its files directly inside, by name.
     struct folder_state
     {
+        std::uint64_t generation = 0;   // later looks have higher numbers
         bool present = false;
         std::vector<platform::folder_listing::entry> files;
 
@@ -117,11 +118,21 @@ namespace
 
         void add (const std::shared_ptr<subscription>& sub)
         {
-            const std::lock_guard<std::mutex> hold (subscribersLock);
-            subscribers.push_back (sub);
+            shared_state now;
 
-            if (last != nullptr)
-                hand (sub, last);
+            {
+                const std::lock_guard<std::mutex> hold (subscribersLock);
+                subscribers.push_back (sub);
+                now = last;
+            }
+
+            // From the message thread, not from whatever lock the caller holds.
+            if (now != nullptr)
+                juce::MessageManager::callAsync ([weak = std::weak_ptr<subscription> (sub), now]
+                {
+                    if (const auto s = weak.lock())
+                        hand (s, now);
+                });
         }
 
     private:
@@ -142,16 +153,23 @@ namespace
                 if (stopping)
                     break;
 
-                if (last == nullptr || ! (*now == *last))
+                if (seen == nullptr || ! (*now == *seen))
                 {
-                    const std::lock_guard<std::mutex> hold (subscribersLock);
-                    last = std::move (now);
-                    subscribers.erase (std::remove_if (subscribers.begin(), subscribers.end(), [] (const auto& w) { return w.expired(); }),
-                                       subscribers.end());
+                    now->generation = ++generations;
+                    seen = now;
+                    std::vector<std::weak_ptr<subscription>> receivers;
 
-                    for (const auto& weak : subscribers)
+                    {
+                        const std::lock_guard<std::mutex> hold (subscribersLock);
+                        last = seen;
+                        subscribers.erase (std::remove_if (subscribers.begin(), subscribers.end(), [] (const auto& w) { return w.expired(); }),
+                                           subscribers.end());
+                        receivers = subscribers;
+                    }
+
+                    for (const auto& weak : receivers)
                         if (const auto sub = weak.lock())
-                            hand (sub, last);
+                            hand (sub, seen);
                 }
 
                 wait (folderPollIntervalMs);
@@ -162,6 +180,11 @@ namespace
         {
             {
                 const std::lock_guard<std::recursive_mutex> hold (sub->lock);
+
+                // A new query may be handed the last look after a newer one.
+                if (sub->latest != nullptr && sub->latest->generation >= state->generation)
+                    return;
+
                 sub->latest = state;
             }
 
@@ -173,6 +196,8 @@ namespace
         std::mutex subscribersLock;
         std::vector<std::weak_ptr<subscription>> subscribers;
         shared_state last;   // written by the watch thread under subscribersLock
+        std::shared_ptr<folder_state> seen;   // the watch thread's own
+        std::uint64_t generations = 0;
     };
 
     // One watch per folder, kept while some query uses it.
@@ -202,7 +227,8 @@ namespace
 
         void start (std::function<void (query_event)> listener) override
         {
-            stop();
+            if (watch != nullptr)
+                stop();
             sub = std::make_shared<subscription>();
             sub->onEvent = std::move (listener);
             watch = watchOf (folder);

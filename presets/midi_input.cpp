@@ -84,7 +84,7 @@ void ZorvaluneAudioProcessor::enableMidiReceive()
         std::weak_ptr<AliveToken> weak = aliveToken;
         auto midiInputCallback = [weak] (void* caller, int status, int channel, int data1, int data2)
         {
-            whileAlive (weak, [&] (ZorvaluneAudioProcessor& p)
+            whileAliveOffMessageThread (weak, [&] (ZorvaluneAudioProcessor& p)
             {
                 if (&p == caller)
                     p.midiReceiveCallback (status, channel, data1, data2);
