@@ -79,13 +79,21 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
 
 namespace
 {
-    // The message thread's timers may be deleted only there: elsewhere one may
-    // be about to run. What owns one is handed over.
+    // True on the message thread, and on a thread that holds the message
+    // manager's lock (plug-in wrappers delete us under it): the message thread
+    // then runs none of our callbacks.
+    bool messageThreadIsStill()
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
+    }
+
+    // The message thread's timers may be deleted only where it is still:
+    // elsewhere one may be about to run. What owns one is handed over.
     template <typename Object>
     void deleteOnMessageThread (std::unique_ptr<Object> object)
     {
-        if (object == nullptr || ZorvaluneAudioProcessor::isMessageThread()
-            || juce::MessageManager::getInstanceWithoutCreating() == nullptr)
+        if (object == nullptr || messageThreadIsStill())
             return;
 
         std::shared_ptr<Object> handedOver (std::move (object));
@@ -97,9 +105,6 @@ namespace
     // it does not answer: then it is blocked elsewhere, not in our code.
     void waitForMessageThreadToPass (int ms)
     {
-        if (juce::MessageManager::getInstanceWithoutCreating() == nullptr)
-            return;
-
         auto passed = std::make_shared<juce::WaitableEvent>();
 
         if (juce::MessageManager::callAsync ([passed] { passed->signal(); }))
@@ -124,7 +129,7 @@ ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
     audioThreadRequests.stop();
     audioThreadLog.stopFlushing();
 
-    if (! isMessageThread())
+    if (! messageThreadIsStill())
         waitForMessageThreadToPass (1000);
 }
 
