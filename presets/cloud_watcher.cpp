@@ -245,7 +245,7 @@ juce::String ZorvaluneAudioProcessor::cloudStatusText()
     if (cloudFolderInUse())
         return "iCloud enabled";
 
-    return cloudFolderPresent ? "iCloud disabled" : "iCloud folder missing: saving locally";
+    return cloudFolderPresent ? "iCloud disabled" : "iCloud folder missing";   // presets are saved locally meanwhile
 }
 
 // Any thread: takes the scanner out under the registry's lock, then stops it,
