@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -162,6 +163,13 @@ public:
 
     // True while unsuffixed presets live in the cloud folder and local ones carry ".local".
     bool cloudFolderInUse() const;
+
+    // Notices the cloud folder vanishing or coming back, and lists the presets
+    // anew when it did; true then.
+    bool followCloudFolder();
+
+    // Whether presets go to the cloud folder, in a few words for the name panel.
+    juce::String cloudStatusText();
 
     // Why `name` cannot be written as a preset, in a few words for the name
     // panel; empty when it can.
@@ -323,6 +331,8 @@ public:
     std::atomic<int> pluginResizedW { 0 }, pluginResizedH { 0 };
     int iCloudAvailable = 1;
     std::string iCloudDocumentsPath;
+    // False while the cloud folder is gone: presets are then local, as without a cloud.
+    bool cloudFolderPresent = true;
 
     // MIDI settings: the MIDI thread reads them.
     std::atomic<int> midi_progr_change_mode { 0 };
@@ -421,16 +431,62 @@ private:
     std::atomic<bool> editorRefreshPending { false };
     std::atomic<bool> oscillatorRestartPending { false };
 
-    // Requests from threads that must not allocate or wait; collected on the
-    // message thread.
-    audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k) { handleAudioThreadRequest (k); } };
+    // Step changes and other requests from threads that must not allocate or
+    // wait; collected on the message thread.
+    audio_thread_requests audioThreadRequests { [this] (audio_thread_requests::kind k)
+    {
+        whileAlive (aliveToken, [k] (ZorvaluneAudioProcessor& p) { p.handleAudioThreadRequest (k); });
+    } };
 
     // The delay the listener gets, told to the host once it has settled.
     latency_report latencyReport { [this] (int delay) { setLatencySamples (delay); } };
 
-    // Lets tasks posted to the message thread find out whether we still exist.
-    struct AliveToken { std::atomic<ZorvaluneAudioProcessor*> processor; };
+    // Lets tasks posted to the message thread, and callbacks on other threads,
+    // find out whether we still exist. They run under its lock, and the
+    // destructor clears the pointer under it: it waits for one in progress,
+    // and none reaches us afterwards, whatever thread destroys us.
+    struct AliveToken
+    {
+        std::recursive_mutex lock;
+        // Held instead by callbacks on threads that a message-thread task may
+        // wait for (the MIDI services' own), so that the two never wait for
+        // each other; `processor` is written under both.
+        std::mutex otherThreadLock;
+        ZorvaluneAudioProcessor* processor = nullptr;
+    };
     std::shared_ptr<AliveToken> aliveToken;
+
+    // Runs `task` on the processor behind `weak` if it is still alive; false when it is gone.
+    template <typename Task>
+    static bool whileAlive (const std::weak_ptr<AliveToken>& weak, Task&& task)
+    {
+        return whileHolding (weak, &AliveToken::lock, task);
+    }
+
+    // As whileAlive, for callbacks on the MIDI services' threads.
+    template <typename Task>
+    static bool whileAliveOffMessageThread (const std::weak_ptr<AliveToken>& weak, Task&& task)
+    {
+        return whileHolding (weak, &AliveToken::otherThreadLock, task);
+    }
+
+    template <typename Mutex, typename Task>
+    static bool whileHolding (const std::weak_ptr<AliveToken>& weak, Mutex AliveToken::* lock, Task& task)
+    {
+        const auto token = weak.lock();
+
+        if (token == nullptr)
+            return false;
+
+        const std::lock_guard<Mutex> hold ((*token).*lock);
+
+        if (token->processor == nullptr)
+            return false;
+
+        task (*token->processor);
+        return true;
+    }
+
     bool constructing = true;
 
     // The host processes with the main channel counts it read at creation,

@@ -44,6 +44,7 @@ public:
 
     // Message thread.
     void startFlushing() { startTimer (500); }
+    void stopFlushing() { stopTimer(); }
 
     // Audio thread only (one producer). Never blocks, never allocates; a record
     // that finds the queue full is dropped.

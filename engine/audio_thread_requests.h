@@ -28,6 +28,9 @@ public:
 
     ~audio_thread_requests() override { stopTimer(); }
 
+    // Any thread: no collection starts afterwards.
+    void stop() { stopTimer(); }
+
     // Any thread.
     void post (kind k) noexcept { counts[(size_t) k].fetch_add (1, std::memory_order_release); }
 

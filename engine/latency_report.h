@@ -25,6 +25,9 @@ public:
 
     ~latency_report() override { stopTimer(); }
 
+    // No report from now on (the owner is going away).
+    void stop() { stopTimer(); }
+
     // Message thread, while no block runs (prepareToPlay): `delay` is what the
     // host is told now; measuring starts afresh.
     void restart (int delay) noexcept

@@ -31,7 +31,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     : juce::AudioProcessor (makeBuses()),
       aliveToken (std::make_shared<AliveToken>())
 {
-    aliveToken->processor.store (this);
+    aliveToken->processor = this;
     mainLayoutFixed = hostKeepsFirstChannelCounts();
 
     channelWeights.fill (1.0f);
@@ -79,13 +79,61 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
         startCloudLookup();
 }
 
+namespace
+{
+    // True on the message thread, and on a thread that holds the message
+    // manager's lock (plug-in wrappers delete us under it): the message thread
+    // then runs none of our callbacks.
+    bool messageThreadIsStill()
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
+    }
+
+    // The message thread's timers may be deleted only where it is still:
+    // elsewhere one may be about to run. What owns one is handed over.
+    template <typename Object>
+    void deleteOnMessageThread (std::unique_ptr<Object> object)
+    {
+        if (object == nullptr || messageThreadIsStill())
+            return;
+
+        std::shared_ptr<Object> handedOver (std::move (object));
+        juce::MessageManager::callAsync ([handedOver] {});   // a failed post deletes it here
+    }
+
+    // Returns once the message thread has finished what it was running (a
+    // timer callback it picked before its timer stopped), or after `ms` when
+    // it does not answer: then it is blocked elsewhere, not in our code.
+    void waitForMessageThreadToPass (int ms)
+    {
+        auto passed = std::make_shared<juce::WaitableEvent>();
+
+        if (juce::MessageManager::callAsync ([passed] { passed->signal(); }))
+            passed->wait (ms);
+    }
+}
+
+// Hosts destroy instances on any thread, at any moment.
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
 {
-    // Posted tasks that have not run yet must find nobody home.
-    aliveToken->processor.store (nullptr);
+    // Posted tasks, MIDI messages and cloud answers find nobody home from now
+    // on; one in progress is waited for.
+    {
+        const std::lock_guard<std::recursive_mutex> hold (aliveToken->lock);
+        const std::lock_guard<std::mutex> holdToo (aliveToken->otherThreadLock);
+        aliveToken->processor = nullptr;
+    }
+
     stopCloudScanner();
-    midiWrapper.reset();
+    deleteOnMessageThread (std::move (midiWrapper));
     stopTimer();
+    audioThreadRequests.stop();
+    audioThreadLog.stopFlushing();
+    latencyReport.stop();
+
+    if (! messageThreadIsStill())
+        waitForMessageThreadToPass (1000);
 }
 
 // The noise low-cut is a fixed 120 Hz high-pass, designed at construction and
@@ -367,12 +415,7 @@ void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (Zorvalune
 {
     std::weak_ptr<AliveToken> weak = aliveToken;
 
-    juce::MessageManager::callAsync ([weak, task = std::move (task)]
-    {
-        if (auto token = weak.lock())
-            if (auto* processor = token->processor.load())
-                task (*processor);
-    });
+    juce::MessageManager::callAsync ([weak, task = std::move (task)] { whileAlive (weak, task); });
 }
 
 //==============================================================================

@@ -35,13 +35,15 @@ namespace platform::cloud_documents
 
     enum class query_event { finishedGathering, updated };
 
-    // Watches the "*.json" documents of a documents folder, subfolders included.
+    // Watches the "*.json" documents directly in a documents folder. Any
+    // thread may delete a query, also while an event is being delivered.
     class document_query
     {
     public:
         virtual ~document_query() = default;
 
-        // Events arrive on the message thread, from start until stop.
+        // Events arrive on the message thread, from start until stop; stop
+        // returns once none is running.
         virtual void start (std::function<void (query_event)> onEvent) = 0;
         virtual void stop() = 0;
 

@@ -4,5 +4,6 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/config_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cloud_documents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/atomic_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/folder_listing.cpp
     ${CMAKE_CURRENT_LIST_DIR}/midi_input_alsa.cpp
     ${CMAKE_CURRENT_LIST_DIR}/document_opener.cpp)

@@ -8,16 +8,13 @@
 #include "../platform/system_log.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 std::map<void*, std::unique_ptr<iCloudDocScanner>> sCloudscanners;
+std::mutex sCloudscannersLock;
 
 namespace
 {
-    bool contains (const std::vector<std::string>& list, const std::string& path)
-    {
-        return std::find (list.begin(), list.end(), path) != list.end();
-    }
-
     void remove (std::vector<std::string>& list, const std::string& path)
     {
         list.erase (std::remove (list.begin(), list.end(), path), list.end());
@@ -62,19 +59,22 @@ void iCloudDocScanner::processiCloudFiles (platform::cloud_documents::query_even
 
     if (event == platform::cloud_documents::query_event::updated)
     {
-        std::vector<std::string> seen;
+        // Sets, not lists, to look in: a folder may hold thousands of documents.
+        std::unordered_set<std::string> seen, pending (iCloudURLs.begin(), iCloudURLs.end()),
+                                        downloaded (iCloudURLsDownloaded.begin(), iCloudURLsDownloaded.end());
 
         for (const auto& document : results)
         {
-            seen.push_back (document.path);
+            seen.insert (document.path);
 
             if (document.current)
             {
                 paths.push_back (document.path);
 
-                if (! contains (iCloudURLsDownloaded, document.path))
+                if (downloaded.insert (document.path).second)
                 {
                     iCloudURLsDownloaded.push_back (document.path);
+                    pending.erase (document.path);
                     remove (iCloudURLs, document.path);
                     platform::system_log::noticeAndPrint ("\tpreset downloaded %s\n", fileAt (document.path).getFileName().toRawUTF8());
                 }
@@ -82,18 +82,19 @@ void iCloudDocScanner::processiCloudFiles (platform::cloud_documents::query_even
             else
             {
                 // Each pending document is asked for once.
-                if (! contains (iCloudURLs, document.path))
+                if (pending.insert (document.path).second)
                 {
                     iCloudURLs.push_back (document.path);
                     query->startDownloading (document.path);
                 }
 
-                remove (iCloudURLsDownloaded, document.path);
+                if (downloaded.erase (document.path) != 0)
+                    remove (iCloudURLsDownloaded, document.path);
             }
         }
 
         for (auto* list : { &iCloudURLs, &iCloudURLsDownloaded })
-            list->erase (std::remove_if (list->begin(), list->end(), [&] (const auto& path) { return ! contains (seen, path); }),
+            list->erase (std::remove_if (list->begin(), list->end(), [&] (const auto& path) { return seen.count (path) == 0; }),
                          list->end());
     }
     else
@@ -136,22 +137,48 @@ void iCloudPathCallback (void* caller, std::string path)
 {
     auto& processor = *static_cast<ZorvaluneAudioProcessor*> (caller);
     processor.iCloudDocumentsPath = path;
+    iCloudDocScanner* started = nullptr;
 
-    if (sCloudscanners.count (caller) == 0)
     {
-        auto scanner = std::make_unique<iCloudDocScanner> (path);
-        scanner->set_callback (processor.get_iCloudContainerCallback(), caller);
-        auto& started = *sCloudscanners.emplace (caller, std::move (scanner)).first->second;
+        const std::lock_guard<std::mutex> hold (sCloudscannersLock);
+
+        if (sCloudscanners.count (caller) == 0)
+        {
+            auto scanner = std::make_unique<iCloudDocScanner> (path);
+            scanner->set_callback (processor.get_iCloudContainerCallback(), caller);
+            started = sCloudscanners.emplace (caller, std::move (scanner)).first->second.get();
+        }
+    }
+
+    // Only this processor's destructor removes its entry, and it waits for us.
+    if (started != nullptr)
+    {
         platform::system_log::notice ("Zorvalune added cloudscanner : %p", caller);
-        started.startQuery();
+        started->startQuery();
     }
 
     processor.notifyEditor();
 }
 
+namespace
+{
+    // Only documents directly in the folder can be loaded under their name.
+    bool isDirectlyIn (const std::string& folder, const std::string& path)
+    {
+        return path.size() > folder.size() + 1 && path.compare (0, folder.size(), folder) == 0
+            && path[folder.size()] == '/' && path.find ('/', folder.size() + 1) == std::string::npos;
+    }
+}
+
 void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
 {
     auto& processor = *static_cast<ZorvaluneAudioProcessor*> (caller);
+
+    processor.followCloudFolder();
+
+    if (! processor.cloudFolderInUse())
+        return;
+
     const juce::String remembered = processor.currentUserPreset;
     auto& names = processor.userPresetNames;
 
@@ -161,24 +188,25 @@ void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
 
     // A cloud document named like a local preset would load another file.
     for (const auto& path : paths)
-        if (const auto name = user_preset_names::presetNameOf (fileAt (path)); name.isNotEmpty() && ! name.endsWith (user_preset_names::localSuffix))
-            names.insert (name);
+        if (isDirectlyIn (processor.iCloudDocumentsPath, path))
+            if (const auto name = user_preset_names::presetNameOf (path.substr (path.rfind ('/') + 1));
+                name.isNotEmpty() && ! name.endsWith (user_preset_names::localSuffix))
+                names.insert (name);
 
     processor.currentUserPresetIndex = processor.getUserPresetIndx (remembered);
     processor.notifyEditor();
 }
 
 //============================================================================== the processor's side
-// Both answers may come after the processor is gone: they are held to its
-// alive token and dropped then.
+// Both answers may come after the processor is gone, or while another thread
+// destroys it: they run only while it lives, and its destructor waits for them.
 void ZorvaluneAudioProcessor::startCloudLookup()
 {
     std::weak_ptr<AliveToken> weak = aliveToken;
 
     get_iCloudContainerURL ([weak] (void* caller, std::string path)
     {
-        if (const auto token = weak.lock(); token != nullptr && token->processor.load() == caller)
-            iCloudPathCallback (caller, std::move (path));
+        whileAlive (weak, [&] (ZorvaluneAudioProcessor& p) { if (&p == caller) iCloudPathCallback (caller, std::move (path)); });
     }, this);
 }
 
@@ -188,19 +216,58 @@ std::function<void (void*, std::vector<std::string>)> ZorvaluneAudioProcessor::g
 
     return [weak] (void* caller, std::vector<std::string> paths)
     {
-        if (const auto token = weak.lock(); token != nullptr && token->processor.load() == caller)
-            iCloudFilesCallback (caller, paths);
+        whileAlive (weak, [&] (ZorvaluneAudioProcessor& p) { if (&p == caller) iCloudFilesCallback (caller, paths); });
     };
 }
 
+// When the folder vanished, presets are local and unsuffixed until it is back.
+bool ZorvaluneAudioProcessor::followCloudFolder()
+{
+    if (iCloudDocumentsPath.empty())
+        return false;
+
+    const bool present = juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str())).isDirectory();
+
+    if (present == cloudFolderPresent)
+        return false;
+
+    cloudFolderPresent = present;
+    platform::system_log::notice ("Zorvalune cloud folder %s\n", present ? "is back" : "is gone");
+    getUserPresetNames (1);
+    notifyEditor();
+    return true;
+}
+
+juce::String ZorvaluneAudioProcessor::cloudStatusText()
+{
+    followCloudFolder();
+
+    if (cloudFolderInUse())
+        return "iCloud enabled";
+
+    return cloudFolderPresent ? "iCloud disabled" : "iCloud folder missing";   // presets are saved locally meanwhile
+}
+
+// Any thread: takes the scanner out under the registry's lock, then stops it,
+// which waits for a report in progress on the message thread.
 void ZorvaluneAudioProcessor::stopCloudScanner()
 {
-    const auto entry = sCloudscanners.find (this);
+    std::unique_ptr<iCloudDocScanner> scanner;
 
-    if (entry == sCloudscanners.end() || entry->second == nullptr)
+    {
+        const std::lock_guard<std::mutex> hold (sCloudscannersLock);
+        const auto entry = sCloudscanners.find (this);
+
+        if (entry == sCloudscanners.end())
+            return;
+
+        scanner = std::move (entry->second);
+        sCloudscanners.erase (entry);
+    }
+
+    if (scanner == nullptr)
         return;
 
-    entry->second->stopQuery();
-    sCloudscanners.erase (entry);
+    scanner->stopQuery();
     platform::system_log::notice ("Zorvalune removed cloudscanner : %p", (void*) this);
 }

@@ -5,12 +5,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 // Watches the cloud documents folder of one processor: documents not yet on
 // this machine are asked for, and the paths of those present go to the
-// callback whenever the set changes. Message thread only.
+// callback whenever the set changes. Runs on the message thread; any thread
+// may stop and delete it.
 class iCloudDocScanner
 {
 public:
@@ -34,8 +36,10 @@ private:
     const std::string documentsPath;
 };
 
-// Each processor's scanner, by processor. Message thread only.
+// Each processor's scanner, by processor; used under sCloudscannersLock, as
+// processors may be destroyed on any thread.
 extern std::map<void*, std::unique_ptr<iCloudDocScanner>> sCloudscanners;
+extern std::mutex sCloudscannersLock;
 
 // Looks for the documents folder off the message thread; `callback` runs later
 // on the message thread with `caller` and its path, only when it exists.

@@ -73,20 +73,24 @@ void MIDI_WRAPPER::myMidiInReadProc (midi_wrapper* wrapper, const platform::midi
     }
 }
 
-namespace
-{
-    void midiInputCallback (void* caller, int status, int channel, int data1, int data2)
-    {
-        static_cast<ZorvaluneAudioProcessor*> (caller)->midiReceiveCallback (status, channel, data1, data2);
-    }
-}
-
 void ZorvaluneAudioProcessor::enableMidiReceive()
 {
     // The system's MIDI services are driven from the message thread alone;
     // another thread leaves a request, so two first calls still make one input.
     runOnMessageThread (audio_thread_requests::enableMidi, [this]
     {
+        // The input may outlive us briefly (it is deleted on the message
+        // thread): its messages reach us only while we live.
+        std::weak_ptr<AliveToken> weak = aliveToken;
+        auto midiInputCallback = [weak] (void* caller, int status, int channel, int data1, int data2)
+        {
+            whileAliveOffMessageThread (weak, [&] (ZorvaluneAudioProcessor& p)
+            {
+                if (&p == caller)
+                    p.midiReceiveCallback (status, channel, data1, data2);
+            });
+        };
+
         if (midiWrapper == nullptr)
             midiWrapper = std::make_unique<MIDI_WRAPPER::midi_wrapper> (platform::midi::systemServices(), midiInputCallback, this);
     });

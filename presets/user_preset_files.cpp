@@ -20,11 +20,14 @@ namespace
     }
 
     // `kind` names the file in the log line: "preset file" or "default file".
-    bool storeSettingsFile (const juce::File& file, const juce::MemoryBlock& text, const char* kind)
+    // Only the local folder is made when missing: a cloud folder that is gone
+    // was unmounted or deleted, and is not ours to bring back.
+    bool storeSettingsFile (const juce::File& file, const juce::MemoryBlock& text, const char* kind, const juce::File& localFolder)
     {
         const auto path = file.getFullPathName();
+        const auto folder = file.getParentDirectory();
 
-        if (! file.getParentDirectory().createDirectory())
+        if (folder == localFolder ? ! folder.createDirectory() : ! folder.isDirectory())
         {
             platform::system_log::notice ("\nZorvalune %s : %s could NOT be created !!!!\n", kind, path.toRawUTF8());
             return false;
@@ -98,6 +101,8 @@ int ZorvaluneAudioProcessor::loadUserPreset (const juce::String& name)
 // shows another preset as saved whose file does not hold them.
 bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
 {
+    followCloudFolder();
+
     if (refuseBadName (name, checkPresetName (name)))
         return false;
 
@@ -109,7 +114,7 @@ bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
     getStateInformation (text);
     currentUserPreset = previous;
 
-    if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file"))
+    if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file", getPresetDir (1)))
         return false;
 
     userPresetNames.insert (name);
@@ -154,10 +159,11 @@ bool ZorvaluneAudioProcessor::removeUserPreset (const juce::String& name)
 
 bool ZorvaluneAudioProcessor::saveDefaultSettings()
 {
+    followCloudFolder();
     juce::MemoryBlock text;
     getStateInformation (text);
 
-    if (! storeSettingsFile (getPresetDir (0).getChildFile (user_preset_names::defaultFileName), text, "default file"))
+    if (! storeSettingsFile (getPresetDir (0).getChildFile (user_preset_names::defaultFileName), text, "default file", getPresetDir (1)))
         return false;
 
     currentUserPresetIndex = -1;
@@ -223,7 +229,7 @@ int ZorvaluneAudioProcessor::copyFactoryPresets()
         const auto text = juce::JSON::toString (settings, false, 15);
         const juce::MemoryBlock data (text.toRawUTF8(), text.getNumBytesAsUTF8());
 
-        if (storeSettingsFile (juce::File (getFullPathOfPreset (name)), data, "preset file"))
+        if (storeSettingsFile (juce::File (getFullPathOfPreset (name)), data, "preset file", getPresetDir (1)))
         {
             userPresetNames.insert (name);
             ++written;

@@ -2,6 +2,7 @@
 
 #include "../engine/PluginProcessor.h"
 #include "../platform/config_folder.h"
+#include "../platform/folder_listing.h"
 #include "user_preset_names.h"
 
 using user_preset_names::localSuffix;
@@ -15,13 +16,12 @@ namespace
                    .getChildFile ("userPresets");
     }
 
-    void addPresetsIn (const juce::File& folder, const juce::String& suffix, std::set<juce::String>& names)
+    // In the cloud folder a name ending with the suffix would load the local
+    // file of that name: such documents are left out.
+    void addPresetsIn (const juce::File& folder, const juce::String& suffix, bool isCloud, std::set<juce::String>& names)
     {
-        if (! folder.isDirectory())
-            return;
-
-        for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*"))
-            if (const auto name = user_preset_names::presetNameOf (file); name.isNotEmpty())
+        for (const auto& file : platform::folder_listing::filesIn (folder.getFullPathName().toStdString()))
+            if (const auto name = user_preset_names::presetNameOf (file.name); name.isNotEmpty() && ! (isCloud && name.endsWith (localSuffix)))
                 names.insert (name + suffix);
     }
 
@@ -35,7 +35,7 @@ namespace
 // carry the suffix, so a listed name always leads back to the file it came from.
 bool ZorvaluneAudioProcessor::cloudFolderInUse() const
 {
-    return iCloudAvailable != 0 && isFolderPath (iCloudDocumentsPath);
+    return iCloudAvailable != 0 && cloudFolderPresent && isFolderPath (iCloudDocumentsPath);
 }
 
 juce::File ZorvaluneAudioProcessor::getPresetDir (int local)
@@ -69,13 +69,13 @@ std::set<juce::String>& ZorvaluneAudioProcessor::getUserPresetNames (int rebuild
     if (cloudFolderInUse())
     {
         if (wrapperType != wrapperType_Standalone)
-            addPresetsIn (getPresetDir (0), {}, userPresetNames);
+            addPresetsIn (getPresetDir (0), {}, true, userPresetNames);
 
-        addPresetsIn (getPresetDir (1), localSuffix, userPresetNames);
+        addPresetsIn (getPresetDir (1), localSuffix, false, userPresetNames);
     }
     else
     {
-        addPresetsIn (getPresetDir (1), {}, userPresetNames);
+        addPresetsIn (getPresetDir (1), {}, false, userPresetNames);
     }
 
     currentUserPresetIndex = getUserPresetIndx (currentUserPreset);

@@ -1,5 +1,7 @@
 #include "user_preset_names.h"
 
+#include "../platform/folder_listing.h"
+
 const juce::String user_preset_names::localSuffix (".local");
 const juce::String user_preset_names::defaultFileName ("ZorvaluneDefault.json");
 
@@ -44,9 +46,9 @@ juce::String user_preset_names::problemWith (const juce::String& stem)
     return {};
 }
 
-juce::String user_preset_names::presetNameOf (const juce::File& file)
+juce::String user_preset_names::presetNameOf (const std::string& rawFileName)
 {
-    const auto fileName = file.getFileName();
+    const auto fileName = platform::folder_listing::nameOf (rawFileName);
 
     if (! fileName.endsWith (extension))
         return {};

@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <string>
+
 // What may name a user preset file, shared by the listing, the writers and
 // whoever else reads a preset folder.
 namespace user_preset_names
@@ -16,7 +18,9 @@ namespace user_preset_names
     // few words a user can act on; empty when it can.
     juce::String problemWith (const juce::String& stem);
 
-    // The preset name a file in a preset folder stands for, or empty when it is
-    // none of ours (wrong extension or case, hidden, temporary, reserved).
-    juce::String presetNameOf (const juce::File& file);
+    // The preset name that a file in a preset folder, by its raw file name,
+    // stands for; empty when it is none of ours (wrong extension or case,
+    // hidden, temporary, reserved, or a name that is not valid UTF-8 and so
+    // could not be loaded or saved under the name shown).
+    juce::String presetNameOf (const std::string& fileName);
 }

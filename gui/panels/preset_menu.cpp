@@ -54,8 +54,7 @@ namespace
         if (const int index = p.processor.currentUserPresetIndex; index >= 0)
             entry.textEditor->setText (combo.getItemText (combo.indexOfItemId (index + firstPresetId)) + "+", true);
 
-        entry.iCloudStatusLabel->setText (p.processor.cloudFolderInUse() ? "iCloud enabled" : "iCloud disabled",
-                                          juce::dontSendNotification);
+        entry.iCloudStatusLabel->setText (p.processor.cloudStatusText(), juce::dontSendNotification);
         entry.setVisible (true);
     }
 

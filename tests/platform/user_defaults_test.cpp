@@ -8,14 +8,29 @@
 
 namespace
 {
-    void removePreferences() { platform::user_defaults::storageFile().deleteFile(); }
+    void removePreferences()
+    {
+        platform::user_defaults::storageFile().deleteFile();
+        platform::user_defaults::programStorageFile().deleteFile();
+    }
+
+    // What this program's file holds for `key`, told apart from a missing key.
+    juce::String stored (const juce::String& key, const juce::File& file = platform::user_defaults::programStorageFile())
+    {
+        juce::PropertiesFile::Options o;
+        o.storageFormat = juce::PropertiesFile::storeAsXML;
+        juce::PropertiesFile props (file, o);
+        return props.getValue (key, "missing");
+    }
 }
 
 TEST (UserDefaults, MissingKeysReadZeroAndReadingCreatesNothing)
 {
     removePreferences();
     EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 0);
+    EXPECT_EQ (platform::user_defaults::getString ("cloudDocumentsFolder"), "");
     EXPECT_FALSE (platform::user_defaults::storageFile().exists());
+    EXPECT_FALSE (platform::user_defaults::programStorageFile().exists());
     EXPECT_TRUE (platform::user_defaults::storageFile().isAChildOf (platform::configFolder().getChildFile ("Zorvalune")));
 }
 
@@ -47,8 +62,8 @@ TEST (UserDefaults, StandaloneReadsTheMidiPreferencesWritesTheModesBackAndOpensM
         removePreferences();
         test_support::pumpMessages();   // the posted task stores the two modes only
         EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiProgChangeMode"), 2);
-        EXPECT_EQ (platform::user_defaults::getString ("kAppPrefMidiCCReceiveMode"), "0");
-        EXPECT_EQ (platform::user_defaults::getString ("kAppPrefMidiChannel"), "");
+        EXPECT_EQ (stored ("kAppPrefMidiCCReceiveMode"), "0");
+        EXPECT_EQ (stored ("kAppPrefMidiChannel"), "missing");
         EXPECT_NE (p.midiWrapper, nullptr);
     }
 
@@ -82,5 +97,30 @@ TEST (UserDefaults, PluginStateLoadStoresTheModesButNotTheChannel)
     EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiCCReceiveMode"), 1);
     EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 0);
     EXPECT_NE (p.midiWrapper, nullptr);   // a MIDI mode switched on enables MIDI input
+    removePreferences();
+}
+
+// One host restoring a session must not change what another program starts with.
+TEST (UserDefaults, EachHostingProgramKeepsItsOwnMidiPreferences)
+{
+    removePreferences();
+    const auto folder = platform::configFolder().getChildFile ("Zorvalune");
+    const auto standaloneFile = folder.getChildFile ("preferences-Zorvalune.xml");
+    EXPECT_EQ (platform::user_defaults::programStorageFile(), folder.getChildFile ("preferences-zorvalune_unit_tests.xml"));
+    ASSERT_TRUE (folder.createDirectory());
+    ASSERT_TRUE (standaloneFile.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"kAppPrefMidiProgChangeMode\" val=\"2\"/></PROPERTIES>\n"));
+    platform::user_defaults::setString ("cloudDocumentsFolder", "/somewhere");
+
+    ZorvaluneAudioProcessor p;
+    const juce::String text ("{ \"midi_progr_change_mode\": 0, \"midi_CC_receive_mode\": 1 }");
+    p.setStateInformation (text.toRawUTF8(), (int) text.getNumBytesAsUTF8());
+
+    EXPECT_EQ (stored ("kAppPrefMidiProgChangeMode"), "0");
+    EXPECT_EQ (stored ("kAppPrefMidiProgChangeMode", standaloneFile), "2");
+    EXPECT_EQ (stored ("kAppPrefMidiCCReceiveMode", standaloneFile), "missing");
+    EXPECT_EQ (stored ("kAppPrefMidiProgChangeMode", platform::user_defaults::storageFile()), "missing");
+    EXPECT_EQ (platform::user_defaults::getString ("cloudDocumentsFolder"), "/somewhere");   // shared by every program
+
+    standaloneFile.deleteFile();
     removePreferences();
 }

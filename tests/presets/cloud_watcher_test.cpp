@@ -121,7 +121,8 @@ TEST_F (CloudFolder, EachReportReplacesTheCloudNamesAndKeepsTheLocalOnes)
     queries[0]->deliver (cloud::query_event::finishedGathering,
                          { { in ("gone.json"), true }, { in ("ZorvaluneDefault.json"), true }, { in ("song.local.json"), true },
                            { in ("x/twin.json"), true }, { in ("y/twin.json"), true } });
-    EXPECT_EQ (p.userPresetNames, (names { "gone", "kept.local", "twin" }));   // "song.local" would load the local song.json
+    // "song.local" would load the local song.json, and a document in a subfolder could not be loaded by its name.
+    EXPECT_EQ (p.userPresetNames, (names { "gone", "kept.local" }));
     EXPECT_EQ (p.currentUserPresetIndex, 0);
 
     queries[0]->deliver (cloud::query_event::updated, { { in ("new.json"), true } });
@@ -198,7 +199,9 @@ TEST_F (CloudFolder, TheSyncedFolderIsWatchedForReal)
     ASSERT_TRUE (folder.getChildFile ("one.json").create());
     EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return p.userPresetNames == names { "one" }; }));
 
-    ASSERT_TRUE (folder.getChildFile ("sub/two.json").create());
+    ASSERT_TRUE (folder.getChildFile ("two.json").create());
+    ASSERT_TRUE (folder.getChildFile ("sub/three.json").create());   // not loadable by its name: not listed
     ASSERT_TRUE (folder.getChildFile ("one.json").deleteFile());
     EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return p.userPresetNames == names { "two" }; }));
+    EXPECT_EQ (p.loadUserPreset ("two"), -2);   // found where it is listed (it holds no settings)
 }

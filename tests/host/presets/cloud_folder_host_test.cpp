@@ -2,7 +2,11 @@
 
 #include "plugin_host.h"
 
+#include "tests/message_pump.h"
+
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 using plugin_host::Format;
 
@@ -30,6 +34,42 @@ TEST_P (CloudFolderHost, TheFolderNamedInTheEnvironmentIsTheCloud)
 
     signedIn.reset();
     signedOut.reset();
+    folder.deleteRecursively();
+}
+
+// Hosts delete instances on threads of their own, also while the cloud folder
+// is watched and its reports are on their way.
+TEST_P (CloudFolderHost, InstancesDeletedOnAnotherThreadWhileWatchingGoQuietly)
+{
+    const auto folder = juce::File (juce::String::fromUTF8 (std::getenv ("XDG_CONFIG_HOME"))).getChildFile ("watched");
+    ASSERT_TRUE (folder.createDirectory());
+
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE (folder.getChildFile ("p" + juce::String (i) + ".json").replaceWithText ("{}"));
+
+    setenv ("ZORVALUNE_CLOUD_DOCUMENTS", folder.getFullPathName().toRawUTF8(), 1);
+
+    for (int i = 0; i < 20; ++i)
+    {
+        auto instance = plugin_host::load (GetParam());
+        ASSERT_NE (instance, nullptr);
+
+        if (i % 2 == 0)
+            plugin_host::settle (*instance);   // watching by now
+
+        ASSERT_TRUE (folder.getChildFile ("changing.json").replaceWithText (juce::String (i)));
+
+        std::atomic<bool> gone { false };
+        std::thread host ([&] { instance.reset(); gone = true; });
+
+        while (! gone)
+            test_support::pumpMessages (20);
+
+        host.join();
+    }
+
+    unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
+    test_support::pumpMessages();
     folder.deleteRecursively();
 }
 

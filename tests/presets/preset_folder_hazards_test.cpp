@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include "engine/PluginProcessor.h"
+#include "platform/cloud_documents.h"
+#include "platform/folder_listing.h"
+#include "presets/cloud_watcher.h"
+#include "tests/log_capture.h"
+#include "tests/message_pump.h"
+#include "tests/preset_folder_fixture.h"
+
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+using Names = std::set<juce::String>;
+
+namespace
+{
+    const juce::String soft = R"({ "Dry Wet": 0.25 })";
+
+    // Files whose names a sync client may bring that are no valid UTF-8, with
+    // what each once did: overran a heap block, was listed as "abc", was hidden.
+    const std::string overrun = std::string ("\x80") + std::string (40, 'x') + ".json";
+    const std::string truncated = "abc\xF0.json";
+    const std::string latin1 = "K\xE4se.json";
+
+    void putRaw (const juce::File& folder, const std::string& name, const juce::String& text = soft)
+    {
+        ASSERT_TRUE (folder.createDirectory());
+        const auto path = folder.getFullPathName().toStdString() + "/" + name;
+        const int fd = ::open (path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE (fd, 0);
+        ASSERT_EQ (::write (fd, text.toRawUTF8(), text.getNumBytesAsUTF8()), (ssize_t) text.getNumBytesAsUTF8());
+        ::close (fd);
+    }
+
+    // The framework's own listing would trip over the hostile names: these count
+    // and remove entries by their bytes.
+    int entriesIn (const juce::File& folder)
+    {
+        int n = 0;
+
+        if (DIR* dir = ::opendir (folder.getFullPathName().toRawUTF8()))
+        {
+            while (const auto* e = ::readdir (dir))
+                n += e->d_name[0] != '.' ? 1 : 0;
+
+            ::closedir (dir);
+        }
+
+        return n;
+    }
+
+    void removeHostileNames (const juce::File& folder)
+    {
+        for (const auto& name : { overrun, truncated, latin1 })
+            ::unlink ((folder.getFullPathName().toStdString() + "/" + name).c_str());
+    }
+
+    // Every listed name loads from the file it came from, and saving it writes no other file.
+    void expectEveryNameLoadsAndSavesInPlace (ZorvaluneAudioProcessor& p, const juce::File& folder)
+    {
+        const int files = entriesIn (folder);
+
+        const auto names = p.userPresetNames;   // a write may list the folder anew
+
+        for (const auto& name : names)
+        {
+            EXPECT_EQ (p.loadUserPreset (name), 0) << name;
+            EXPECT_TRUE (p.writeUserPreset (name)) << name;
+            EXPECT_EQ (p.currentUserPreset, name);
+        }
+
+        EXPECT_EQ (entriesIn (folder), files);
+    }
+
+    class PresetFolderHazards : public test_support::PresetFolderTest
+    {
+    protected:
+        void TearDown() override
+        {
+            removeHostileNames (local());
+            removeHostileNames (cloud());
+            PresetFolderTest::TearDown();
+        }
+
+        juce::File cloud() const { return root.getChildFile ("cloud"); }
+
+        // A processor of a signed-in user whose cloud folder is watched for real.
+        std::unique_ptr<ZorvaluneAudioProcessor> watching()
+        {
+            platform::cloud_documents::setDocumentsFolder (cloud());
+            const int gathered = log.count ("iCloud files");
+            auto p = std::make_unique<ZorvaluneAudioProcessor>();
+            EXPECT_TRUE (test_support::pumpMessagesUntil ([&] { return log.count ("iCloud files") > gathered; }, 10000));
+            return p;
+        }
+
+        test_support::LogCapture log;
+    };
+}
+
+TEST (FolderListing, OnlyWellFormedUtf8NamesPass)
+{
+    using platform::folder_listing::isValidUTF8;
+    const std::pair<const char*, bool> cases[] = {
+        { "plain", true }, { "K\xC3\xA4se", true }, { "\xE2\x82\xAC", true }, { "\xF0\x9F\x8E\xB9", true },
+        { "\x80", false }, { "K\xE4se", false }, { "abc\xF0", false }, { "\xE2\x82", false },
+        { "\xC0\x80", false }, { "\xE0\x80\x80", false }, { "\xED\xA0\x80", false }, { "\xF4\x90\x80\x80", false },
+        { "\xF8\x88\x80\x80\x80", false }, { "\xC3\x28", false },
+    };
+
+    for (const auto& [text, valid] : cases)
+        EXPECT_EQ (isValidUTF8 (text, std::strlen (text)), valid) << text;
+
+    EXPECT_FALSE (isValidUTF8 ("a\0b", 3));
+}
+
+TEST_F (PresetFolderHazards, NamesThatAreNoUtf8AreLeftOutAndTheRestLoadAndSaveUnderTheirNames)
+{
+    for (const auto& name : { overrun, truncated, latin1, std::string ("K\xC3\xA4se.json"), std::string ("abc.json") })
+        putRaw (local(), name);
+
+    ZorvaluneAudioProcessor p;
+    EXPECT_EQ (p.userPresetNames, (Names { juce::String::fromUTF8 ("K\xC3\xA4se"), "abc" }));
+    expectEveryNameLoadsAndSavesInPlace (p, local());
+}
+
+TEST_F (PresetFolderHazards, TheWatcherLeavesOutTheSameNames)
+{
+    ASSERT_TRUE (cloud().createDirectory());
+    auto p = watching();
+    const int reports = log.count ("preset downloaded");
+
+    for (const auto& name : { overrun, truncated, latin1, std::string ("fine.json") })
+        putRaw (cloud(), name);
+
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return p->userPresetNames == Names { "fine" }; }, 10000));
+    test_support::pumpMessagesFor (1200);
+    EXPECT_EQ (p->userPresetNames, (Names { "fine" }));
+    EXPECT_EQ (log.count ("preset downloaded"), reports + 1);
+    expectEveryNameLoadsAndSavesInPlace (*p, cloud());
+}
+
+// Only what loads under its name is listed: not a document in a subfolder,
+// nor one whose name would lead to a local file, nor anything behind a link
+// to a folder (inside or outside).
+TEST_F (PresetFolderHazards, TheCloudListsOnlyWhatLoadsUnderItsName)
+{
+    putRaw (cloud(), "top.json");
+    putRaw (cloud(), "x.local.json");
+    putRaw (local(), "x.json");
+    ASSERT_TRUE (cloud().getChildFile ("sub").createDirectory());
+    putRaw (cloud().getChildFile ("sub"), "c2.json");
+    const auto outside = root.getChildFile ("outside");
+    putRaw (outside, "stranger.json");
+    ASSERT_TRUE (outside.createSymbolicLink (cloud().getChildFile ("away"), true));
+    ASSERT_TRUE (root.createSymbolicLink (cloud().getChildFile ("up"), true));
+    ASSERT_TRUE (outside.getChildFile ("stranger.json").createSymbolicLink (cloud().getChildFile ("linked.json"), true));
+
+    const Names expected { "linked", "top", "x.local" };   // x.local is the local x.json
+    platform::cloud_documents::setDocumentsFolder (cloud());
+    EXPECT_EQ (ZorvaluneAudioProcessor().userPresetNames, expected);   // the listing at start
+
+    auto p = watching();
+    test_support::pumpMessages();
+    EXPECT_EQ (p->userPresetNames, expected);
+    EXPECT_EQ (juce::File (p->getFullPathOfPreset ("x.local")), local().getChildFile ("x.json"));
+    expectEveryNameLoadsAndSavesInPlace (*p, cloud());
+}
+
+// The scan runs off the message thread: a big folder, or a link to a big
+// tree, costs the message thread one report per change and nothing per look.
+TEST_F (PresetFolderHazards, AFolderOfManyFilesCostsTheMessageThreadNothingWhileItStaysTheSame)
+{
+    const auto big = root.getChildFile ("big");
+
+    for (int i = 0; i < 10000; ++i)
+        putRaw (cloud(), "p" + std::to_string (i) + ".json", "{}");
+
+    for (int i = 0; i < 2000; ++i)
+        putRaw (big.getChildFile ("d" + juce::String (i % 30)), "q" + std::to_string (i) + ".json", "{}");
+
+    ASSERT_TRUE (big.createSymbolicLink (cloud().getChildFile ("big"), true));
+
+    auto p = watching();
+    EXPECT_EQ (p->userPresetNames.size(), 10000u);
+    const int refreshes = p->editorRefreshRequests.load();
+
+    // Three looks at the folder, none of them a change: nothing to do for the message thread.
+    auto longest = std::chrono::steady_clock::duration::zero();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (1600);
+
+    while (std::chrono::steady_clock::now() < end)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        test_support::pumpMessages();
+        longest = std::max (longest, std::chrono::steady_clock::now() - start);
+        std::this_thread::sleep_for (std::chrono::milliseconds (2));
+    }
+
+    EXPECT_EQ (p->editorRefreshRequests.load(), refreshes);
+    EXPECT_EQ (log.count ("iCloud files"), 1);
+    // Generous: scanning these folders on the message thread took far longer.
+    EXPECT_LT (std::chrono::duration_cast<std::chrono::milliseconds> (longest).count(), 250);
+}
+
+// A synced folder can be unmounted or deleted while in use: the presets are
+// then local, as without a cloud, the folder is not made again, and the name
+// panel says so; when it is back, so are its presets.
+TEST_F (PresetFolderHazards, AVanishedCloudFolderIsFollowedNotRecreated)
+{
+    putRaw (cloud(), "shared.json");
+    putRaw (local(), "mine.json");
+    auto p = watching();
+    EXPECT_EQ (p->userPresetNames, (Names { "mine.local", "shared" }));
+    EXPECT_EQ (p->cloudStatusText(), "iCloud enabled");
+
+    ASSERT_TRUE (cloud().deleteRecursively());
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return p->userPresetNames == Names { "mine" }; }, 10000));
+    EXPECT_FALSE (p->cloudFolderInUse());
+    EXPECT_TRUE (p->cloudStatusText().contains ("missing"));
+
+    EXPECT_TRUE (p->writeUserPreset ("added"));
+    EXPECT_TRUE (p->saveDefaultSettings());
+    EXPECT_FALSE (cloud().exists());
+    EXPECT_TRUE (local().getChildFile ("added.json").existsAsFile());
+    EXPECT_TRUE (local().getChildFile ("ZorvaluneDefault.json").existsAsFile());
+    expectEveryNameLoadsAndSavesInPlace (*p, local());
+
+    putRaw (cloud(), "shared.json");
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return p->userPresetNames == Names { "added.local", "mine.local", "shared" }; }, 10000));
+    EXPECT_EQ (p->cloudStatusText(), "iCloud enabled");
+    EXPECT_EQ (juce::File (p->getFullPathOfPreset ("shared")), cloud().getChildFile ("shared.json"));
+}
+
+// A cloud folder that is gone when a write comes, before the watcher has looked
+// again, is not made again by the write either.
+TEST_F (PresetFolderHazards, AWriteDoesNotRecreateAVanishedCloudFolder)
+{
+    putRaw (cloud(), "shared.json");
+    auto p = watching();
+    ASSERT_TRUE (cloud().deleteRecursively());
+
+    EXPECT_TRUE (p->writeUserPreset ("late"));
+    EXPECT_FALSE (cloud().exists());
+    EXPECT_TRUE (local().getChildFile ("late.json").existsAsFile());
+}
