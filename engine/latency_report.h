@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 
 // The delay the listener gets, on its way from the audio thread to the host.
 // The audio thread measures it every block and marks it settled once it has
@@ -63,18 +64,43 @@ public:
             settled.store (value, std::memory_order_relaxed);
     }
 
+    // The owner's constructor or prepareToPlay, on whatever thread the host
+    // calls it, while no block runs: restarts with `delay` and tells the host
+    // now, or at the timer's next tick while a report is under way on another
+    // thread (the framework keeps the value unguarded, so reports never overlap).
+    void tell (int delay)
+    {
+        restart (delay);
+        const std::unique_lock<std::recursive_mutex> hold (telling, std::try_to_lock);
+
+        if (hold.owns_lock())
+            report (delay);
+        else
+            owed.store (true);
+    }
+
     // Any thread: the delay the host was told last.
     int current() const noexcept { return reported.load (std::memory_order_relaxed); }
 
     // Message thread: reports a settled delay now rather than at the next tick.
     void collect()
     {
+        const std::unique_lock<std::recursive_mutex> hold (telling, std::try_to_lock);
+
+        if (! hold.owns_lock())
+            return;   // another thread is telling the host: next tick
+
+        const bool owing = owed.exchange (false);
         const int delay = settled.load (std::memory_order_relaxed);
 
         if (delay >= 0 && delay != reported.load (std::memory_order_relaxed))
         {
             reported.store (delay, std::memory_order_relaxed);
             report (delay);
+        }
+        else if (owing)
+        {
+            report (reported.load (std::memory_order_relaxed));
         }
     }
 
@@ -83,6 +109,9 @@ private:
 
     reporter report;
     std::atomic<int> settled { -1 }, reported { 0 };
+    // Held while the host is told; the host may prepare us again from inside.
+    std::recursive_mutex telling;
+    std::atomic<bool> owed { false };
 
     // Audio thread only.
     int measured = -1;   // where the delay stood when it last moved

@@ -69,8 +69,7 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     audioThreadLog.startFlushing();
 
     // Known before the first prepareToPlay, for hosts that ask before they activate us.
-    latencyReport.restart (expectedDelay());
-    setLatencySamples (latencyReport.current());
+    latencyReport.tell (expectedDelay());
     constructing = false;
 
     // Last, as its answer may reach the message thread at once. The listing
@@ -215,8 +214,7 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
 
     // Last, as a host may prepare us again from inside this call.
     const int delay = expectedDelay();
-    latencyReport.restart (delay);
-    setLatencySamples (delay);
+    latencyReport.tell (delay);
 }
 
 // The delay the listener gets at the present settings once the tape has
