@@ -343,10 +343,10 @@ public:
     // Every editor refresh request since construction (diagnostics and tests).
     std::atomic<int> editorRefreshRequests { 0 };
 
+private:
     // Set where the host is to hear every value from the audio thread, at its next block.
     std::atomic<bool> hostValuesPending { false };
 
-private:
     static BusesProperties makeBuses();
     bool hostKeepsFirstChannelCounts() const;
     void applyNoiseLowCut();

@@ -4,7 +4,6 @@
 #include "safe_convert.h"
 
 #include <climits>
-#include <iterator>
 
 using namespace parameter_table;
 
@@ -26,8 +25,6 @@ namespace
     // Where a step's designs keep their parts: five coefficients per set, then
     // the values they were designed from, then the rate.
     using P = ZorvaluneAudioProcessor;
-    constexpr int designInputs[P::numDesignInputs] = { inHighPassFreq, inLowPassFreq, noiseFilterFreq,
-                                                       noiseFilterType, noiseFilterQ, pitchLowPassFreq };
     constexpr size_t inputsAt = P::numDesignedSets * 5;
     constexpr size_t rateAt = inputsAt + P::numDesignInputs;
 
@@ -35,6 +32,22 @@ namespace
     {
         const auto* c = d.data() + set * 5;
         return { c[0], c[1], c[2], c[3], c[4] };
+    }
+
+    // Calls f (k, parameter) for the k-th parameter the sets are designed from,
+    // set by set: where its value is kept among a step's designs.
+    template <typename Sets, typename F>
+    void forEachDesignInput (const Sets& sets, F&& f)
+    {
+        size_t k = 0;
+
+        for (const auto& set : sets)
+            for (int input : set.inputs)
+                if (input >= 0)
+                {
+                    jassert (k < (size_t) P::numDesignInputs);
+                    f (inputsAt + k++, input);
+                }
     }
 
     // The buttons and SAVE follow the mode as the parameter holds it now, as
@@ -174,8 +187,7 @@ void ZorvaluneAudioProcessor::applyStepSnapshot (int step)
     decltype (stepDesigns)::values designs;
     bool designed = stepDesigns.tryRead (step, designs) && designs[rateAt] == sampleRate.load();
 
-    for (size_t k = 0; k < std::size (designInputs) && designed; ++k)
-        designed = designs[inputsAt + k] == snapshot[(size_t) designInputs[k]];
+    forEachDesignInput (designedSets, [&] (size_t at, int input) { designed = designed && designs[at] == snapshot[(size_t) input]; });
 
     int leftToDesign = 0;
 
@@ -236,8 +248,7 @@ void ZorvaluneAudioProcessor::prepareStepDesigns (int step)
             designs[(size_t) set * 5 + 4] = c.a2;
         }
 
-        for (size_t k = 0; k < std::size (designInputs); ++k)
-            designs[inputsAt + k] = values[(size_t) designInputs[k]];
+        forEachDesignInput (designedSets, [&] (size_t at, int input) { designs[at] = values[(size_t) input]; });
 
         designs[rateAt] = rate;
     });

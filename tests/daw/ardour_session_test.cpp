@@ -496,22 +496,16 @@ namespace
 
         for (int c = 0; c < 2; ++c)
         {
-            juce::WavAudioFormat wav;
-            std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::FileInputStream (juce::File (files[c])), true));
+            double rate = 0.0;
+            const auto side = readRecording (juce::File (files[c]), rate);
 
-            if (reader == nullptr)
-            {
-                ADD_FAILURE() << "cannot read " << files[c];
+            if (side.getNumChannels() == 0)
                 return juce::AudioBuffer<float> (2, 0);
-            }
 
             if (c == 0)
-                sides.setSize (2, (int) reader->lengthInSamples);
+                sides.setSize (2, side.getNumSamples());
 
-            juce::AudioBuffer<float> side (1, sides.getNumSamples());
-            side.clear();
-            reader->read (&side, 0, juce::jmin (side.getNumSamples(), (int) reader->lengthInSamples), 0, true, false);
-            sides.copyFrom (c, 0, side, 0, 0, side.getNumSamples());
+            sides.copyFrom (c, 0, side, 0, 0, juce::jmin (side.getNumSamples(), sides.getNumSamples()));
         }
 
         return sides;
@@ -591,23 +585,6 @@ INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,
                           });
 
 //==============================================================================
-namespace
-{
-    // The first channel of a recorded file.
-    std::vector<float> samplesOf (const juce::File& file)
-    {
-        juce::WavAudioFormat wav;
-        std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::FileInputStream (file), true));
-
-        if (reader == nullptr)
-            return {};
-
-        juce::AudioBuffer<float> buffer (1, (int) reader->lengthInSamples);
-        reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, false);
-        return { buffer.getReadPointer (0), buffer.getReadPointer (0) + buffer.getNumSamples() };
-    }
-}
-
 class ArdourSequencer : public testing::TestWithParam<Format> {};
 
 // The sequencer steps Out Gain between 0 and -12 dB every quarter at 120 BPM
@@ -644,11 +621,13 @@ TEST_P (ArdourSequencer, StepsLastHalfASecondFasterThanRealTime)
 
     const auto files = wordsAfter (lines, "take sequenced");
     ASSERT_EQ (files.size(), 2) << lines.joinIntoString ("\n");
-    const auto recorded = samplesOf (juce::File (files[0]));
+    double rate = 0.0;
+    const auto recorded = readRecording (juce::File (files[0]), rate);
+    ASSERT_EQ (recorded.getNumChannels(), 1);
 
     // Past the start (the take begins with the transport, which starts the
     // sequence), each step comes 24000 samples after the one before.
-    auto steps = level_steps::crossings (recorded.data(), (int) recorded.size());
+    auto steps = level_steps::crossings (recorded.getReadPointer (0), recorded.getNumSamples());
     steps.erase (steps.begin(), std::lower_bound (steps.begin(), steps.end(), 12000.0));
     ASSERT_GE (steps.size(), 6u) << "steps heard: " << steps.size();
 
