@@ -90,7 +90,9 @@ public:
 
     // The item the last rebuild selected. The combo delivers a pick later; a
     // selection that differs is a pick on its way, and a rebuild then would
-    // replace it, so the rebuild waits until the pick has run (presetMenuStale).
+    // replace it, so the rebuild waits until the pick has run. A change seen
+    // while the menu is open waits for it to close (presetMenuStale); the
+    // refresh timer applies it then, also when nothing was picked.
     int presetMenuSelectedId = 0;
     bool presetMenuStale = false;
 

@@ -288,6 +288,9 @@ void ControlPanel::timerCallback()
 
     checkOpening (*this);
 
+    if (presetMenuStale)
+        updateUserPresets();
+
     // In side-chain presentation the slot's two LEDs cross-fade with the level.
     for (int slot : { 1, 2 })
     {

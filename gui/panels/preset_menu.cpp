@@ -89,6 +89,7 @@ void ControlPanel::updateUserPresets()
     const auto names = processor.userPresetNames;
     const MenuState state { processor.currentUserPresetIndex, processor.presetModified.load() != 0, names };
 
+    presetMenuStale = false;
     presetsCombo->clear (juce::dontSendNotification);
 
     for (auto& command : commands)
@@ -179,7 +180,7 @@ void control_panel_bindings::presetChosen (ControlPanel& p, int id)
 {
     // The pick has arrived: what the combo shows now is no longer one on its way.
     p.presetMenuSelectedId = p.presetsCombo->getSelectedId();
-    const bool stale = std::exchange (p.presetMenuStale, false);
+    const bool stale = p.presetMenuStale;
 
     for (auto& command : commands)
         if (command.id == id)

@@ -3,8 +3,10 @@
 # knob dragged and a section switch clicked, on the main and the advanced
 # page, must change what the page shows and show so again after the program is
 # closed and started anew (so they reached the plug-in's state or the
-# program's preferences), and "?" must hand the help document that the build
-# placed beside the program to the desktop, leaving no child to reap.
+# program's preferences), "?" must hand the help document that the build
+# placed beside the program to the desktop, leaving no child to reap, and a
+# preset that the cloud folder gains while the preset menu is open must be in
+# the menu when it is opened again, also after Escape.
 set -euo pipefail
 
 standalone="$1"     # the built Zorvalune program
@@ -43,12 +45,13 @@ export DISPLAY=":$(head -n1 "$work/display")"
 "$probe" wm
 
 # Our own desktop: settings in a fresh home, and an opener that writes down what it is given.
-mkdir -p "$work/home" "$work/bin"
+mkdir -p "$work/home" "$work/bin" "$work/cloud"
 printf '#!/bin/sh\necho "$1" >> "%s/opened"\n' "$work" > "$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 
 launch() {
-    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" PATH="$work/bin:$PATH" "$standalone" >>"$work/log" 2>&1 &
+    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" PATH="$work/bin:$PATH" ZORVALUNE_CLOUD_DOCUMENTS="$work/cloud" \
+        "$standalone" >>"$work/log" 2>&1 &
     program=$!
     pids+=("$program")
     until_ok 30 "$probe" origin || fail "the control panel never appeared"
@@ -64,6 +67,8 @@ tapeDepth=(159 184 74 77)
 ccEnable=(633 504 28 28)
 inputGain=(289 460 78 88)
 advancedButton=(657 42)
+presetsCombo=(502 42)
+presetMenu=(415 63 200 300)     # under the preset combo, where its menu opens
 
 # save NAME X Y W H, and how many pixels differ from what NAME saved.
 save() { local name=$1; shift; "$probe" save $((ox + $1)) $((oy + $2)) "$3" "$4" "$work/$name"; }
@@ -144,4 +149,25 @@ xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 
 until_ok 10 same gain "${inputGain[@]}" || fail "INPUT GAIN's new value was not kept"
 until_ok 10 same cc "${ccEnable[@]}" || fail "CC Enable was not kept in the preferences"
 
-echo "standalone under Xvfb: knobs dragged and switches clicked on both pages, help opened, all kept over a restart"
+# The preset menu open, a preset arrives in the cloud folder; closed with
+# Escape and opened again, the menu lists it (one item more).
+openPresetMenu() {
+    xdotool mousemove $((ox + presetsCombo[0])) $((oy + presetsCombo[1])) click 1 mousemove 0 0
+    until_ok 10 changed closed "${presetMenu[@]}" || fail "the preset menu did not open"
+}
+xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
+until_ok 10 changed gain "${inputGain[@]}" || fail "ADVANCED did not hide its page"
+settle closed "${presetMenu[@]}"
+openPresetMenu
+settle menu "${presetMenu[@]}"
+printf '{ "Dry Wet": 0.5 }' > "$work/cloud/.bb_new.tmp"
+mv "$work/cloud/.bb_new.tmp" "$work/cloud/bb_new.json"
+until_ok 10 grep -q "preset downloaded bb_new.json" "$work/log" || fail "the cloud preset was never seen"
+xdotool key Escape
+until_ok 10 same closed "${presetMenu[@]}" || fail "Escape did not close the preset menu"
+openPresetMenu
+settle reopened "${presetMenu[@]}"
+changed menu "${presetMenu[@]}" || fail "the preset that arrived while the menu was open is not in it"
+xdotool key Escape
+
+echo "standalone under Xvfb: knobs dragged and switches clicked on both pages, help opened, all kept over a restart; the preset menu followed the cloud folder"

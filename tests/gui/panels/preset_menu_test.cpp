@@ -210,6 +210,29 @@ TEST_F (PresetMenu, APickRunsAsPickedWhenARefreshComesBeforeItArrives)
     EXPECT_EQ (shown(), "other");
 }
 
+// A change seen while the menu is open waits for the menu, not for a pick:
+// closed with Escape, it shows the change at the next refresh tick. (The menu
+// itself needs a display: the standalone's test opens it for real.)
+TEST_F (PresetMenu, AChangeSeenWhileTheMenuIsOpenShowsOnceItClosesWithoutAPick)
+{
+    start ({ "keep" });
+    pick ("keep");
+    auto& combo = *panel->presetsCombo;
+    combo.juce::ComboBox::keyPressed (juce::KeyPress (juce::KeyPress::returnKey));     // opens as a click does
+    ASSERT_TRUE (combo.isPopupActive());
+
+    put (local(), "bb_new.json", "{}");
+    processor->getUserPresetNames (1);
+    panel->update_UI();
+    EXPECT_EQ (menu().back(), "keep=6");      // the open menu's ids stay those the user sees
+
+    combo.hidePopup();                        // what the menu's end does on Escape, or on the ticked item
+    panel->timerCallback();
+    EXPECT_EQ (menu().back(), "keep=7");
+    EXPECT_EQ (menu()[menu().size() - 2], "bb_new=6");
+    EXPECT_EQ (shown(), "keep");
+}
+
 TEST_F (PresetMenu, ARefusedNameKeepsTheEntryOpenSayingWhy)
 {
     start ({ "pad" });
