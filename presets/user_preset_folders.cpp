@@ -90,12 +90,16 @@ int ZorvaluneAudioProcessor::getUserPresetIndx (const juce::String& name)
 
 juce::String ZorvaluneAudioProcessor::checkPresetName (const juce::String& name)
 {
-    if (auto problem = user_preset_names::problemWith (name); problem.isNotEmpty())
+    // A listed name keeps working, however it looks.
+    const auto problemWith = userPresetNames.count (name) != 0 ? user_preset_names::problemWith
+                                                                : user_preset_names::problemWithNewName;
+
+    if (auto problem = problemWith (name); problem.isNotEmpty())
         return problem;
 
     const juce::File file (getFullPathOfPreset (name));
 
-    if (auto problem = user_preset_names::problemWith (file.getFileNameWithoutExtension()); problem.isNotEmpty())
+    if (auto problem = problemWith (file.getFileNameWithoutExtension()); problem.isNotEmpty())
         return problem;
 
     // Only a listed name may replace its file: anything else there is another preset.

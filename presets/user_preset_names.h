@@ -18,6 +18,11 @@ namespace user_preset_names
     // few words a user can act on; empty when it can.
     juce::String problemWith (const juce::String& stem);
 
+    // The same for a name not yet in use, which must also show at least one
+    // character: one of only spaces or zero-width characters would be a blank
+    // menu entry. Files already named so are still listed, loaded and saved.
+    juce::String problemWithNewName (const juce::String& stem);
+
     // The preset name that a file in a preset folder, by its raw file name,
     // stands for; empty when it is none of ours (wrong extension or case,
     // hidden, temporary, reserved, or a name that is not valid UTF-8 and so

@@ -241,7 +241,8 @@ TEST_F (PresetMenu, ARefusedNameKeepsTheEntryOpenSayingWhy)
     processor->setParameter (0, 0.5f);
     pick (1);
 
-    for (auto& name : Lines { "", "   ", ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
+    for (auto& name : Lines { "", "   ", juce::String::fromUTF8 ("\xc2\xa0\xc2\xa0\xc2\xa0"), juce::String::fromUTF8 ("\xe3\x80\x80\xe3\x80\x80"),
+                              ".", "..", ".hidden", "a/b", "a\\b", "tab\there", "late",
                               juce::String::repeatedString ("n", 251), "ZorvaluneDefault" })
     {
         answer (name);
