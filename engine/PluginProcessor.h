@@ -158,6 +158,10 @@ public:
     // All of these run on the message thread.
     juce::File getPresetDir (int local);
     juce::String getFullPathOfPreset (const juce::String& name);
+
+    // The name that `file` is listed under now, or would be once written;
+    // empty when its folder is not a preset folder in use (a cloud folder gone).
+    juce::String presetNameOfFile (const juce::File& file);
     std::set<juce::String>& getUserPresetNames (int rebuild);
     int getUserPresetIndx (const juce::String& name);
 
@@ -183,6 +187,12 @@ public:
     // preset; false (logged, nothing changed, the old file intact) when the
     // name is refused or the write fails.
     bool writeUserPreset (const juce::String& name);
+
+    // Writes the current settings back to the file the current preset came
+    // from, which its name may no longer lead to once the cloud folder has
+    // gone or come back; why not, in a few words for the user, when that
+    // file's folder is gone (nothing written then) or the write fails.
+    juce::String saveCurrentUserPreset();
 
     // Deletes the file of the listed preset `name` and drops the name.
     bool removeUserPreset (const juce::String& name);
@@ -325,6 +335,9 @@ public:
     // Written on the message thread; a host may save state on another.
     shared_text currentUserPreset;
     int currentUserPresetIndex = -1;
+    // The file the current preset was last loaded from or written to, and its
+    // name then: a session may name another preset since. Message thread.
+    struct { juce::String name; juce::File file; } currentUserPresetSource;
     std::set<juce::String> userPresetNames;
     std::atomic<int> presetModified { 0 };
     std::atomic<int> editorNotifyCounter { 0 };
@@ -379,6 +392,9 @@ private:
     void tellHostPendingValues();
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
+    // The file the current preset came from; for a name a session restored,
+    // the one that name leads to.
+    juce::File currentUserPresetFile();
     int mainBusChannelCount (bool isInput) const;
     void reserveAudioMemory (int channels, int maximumBlockSize);
 

@@ -84,6 +84,7 @@ int ZorvaluneAudioProcessor::loadUserPreset (const juce::String& name)
 
     currentUserPreset = name;
     currentUserPresetIndex = position;
+    currentUserPresetSource = { name, file };
 
     if (wrapperType != wrapperType_Standalone)
     {
@@ -114,14 +115,35 @@ bool ZorvaluneAudioProcessor::writeUserPreset (const juce::String& name)
     getStateInformation (text);
     currentUserPreset = previous;
 
-    if (! storeSettingsFile (juce::File (getFullPathOfPreset (name)), text, "preset file", getPresetDir (1)))
+    const juce::File file (getFullPathOfPreset (name));
+
+    if (! storeSettingsFile (file, text, "preset file", getPresetDir (1)))
         return false;
 
     userPresetNames.insert (name);
     currentUserPreset = name;
+    currentUserPresetSource = { name, file };
     currentUserPresetIndex = getUserPresetIndx (name);
     presetModified = 0;
     return true;
+}
+
+juce::String ZorvaluneAudioProcessor::saveCurrentUserPreset()
+{
+    if (currentUserPreset.get().isEmpty())
+        return {};
+
+    followCloudFolder();
+    const auto file = currentUserPresetFile();
+    const auto listedAs = presetNameOfFile (file);
+
+    if (listedAs.isEmpty())
+    {
+        platform::system_log::notice ("\nZorvalune preset file : %s NOT saved, its folder is gone !!!!\n", file.getFullPathName().toRawUTF8());
+        return "The folder of this preset is gone.";
+    }
+
+    return writeUserPreset (listedAs) ? juce::String() : juce::String ("The preset could not be written.");
 }
 
 bool ZorvaluneAudioProcessor::removeUserPreset (const juce::String& name)

@@ -54,6 +54,19 @@ juce::String ZorvaluneAudioProcessor::getFullPathOfPreset (const juce::String& n
     return getPresetDir (0).getFullPathName() + "/" + name + ".json";
 }
 
+juce::String ZorvaluneAudioProcessor::presetNameOfFile (const juce::File& file)
+{
+    const auto folder = file.getParentDirectory();
+
+    if (folder == getPresetDir (0))
+        return file.getFileNameWithoutExtension();
+
+    if (cloudFolderInUse() && folder == getPresetDir (1))
+        return file.getFileNameWithoutExtension() + localSuffix;
+
+    return {};
+}
+
 std::set<juce::String>& ZorvaluneAudioProcessor::getUserPresetNames (int rebuild)
 {
     if (rebuild == 0)
@@ -78,8 +91,30 @@ std::set<juce::String>& ZorvaluneAudioProcessor::getUserPresetNames (int rebuild
         addPresetsIn (getPresetDir (1), {}, false, userPresetNames);
     }
 
-    currentUserPresetIndex = getUserPresetIndx (currentUserPreset);
+    // The current preset stays the file it came from: its name gains or loses
+    // the local suffix as the cloud folder comes or goes, and while that
+    // file's folder is gone nothing listed is it.
+    const auto file = currentUserPresetFile();
+    const auto listed = presetNameOfFile (file);
+
+    if (listed.isNotEmpty() && listed != currentUserPreset.get())
+    {
+        currentUserPreset = listed;
+        currentUserPresetSource = { listed, file };
+    }
+
+    currentUserPresetIndex = getUserPresetIndx (listed);
     return userPresetNames;
+}
+
+juce::File ZorvaluneAudioProcessor::currentUserPresetFile()
+{
+    const juce::String name = currentUserPreset;
+
+    if (name.isEmpty())
+        return {};
+
+    return currentUserPresetSource.name == name ? currentUserPresetSource.file : juce::File (getFullPathOfPreset (name));
 }
 
 int ZorvaluneAudioProcessor::getUserPresetIndx (const juce::String& name)

@@ -101,7 +101,9 @@ public:
     std::unique_ptr<platform::document_opener::Opening> opening;
     juce::Component* openingButton = nullptr;
     juce::String openingFailure;
-    std::unique_ptr<juce::BubbleMessageComponent> openingFailedBubble;
+
+    // Says what could not be done, by the control that asked for it.
+    std::unique_ptr<juce::BubbleMessageComponent> failureBubble;
 
     // Waveforms of modulation sources 0..3: sine, square, falling saw, rising saw.
     std::array<juce::Image, 4> modSourceImages;

@@ -321,10 +321,13 @@ void control_panel_bindings::checkOpening (ControlPanel& p)
 
     p.opening.reset();
 
-    if (outcome == Outcome::opened)
-        return;
+    if (outcome != Outcome::opened)
+        tellFailure (p, *p.openingButton, p.openingFailure);
+}
 
-    auto& bubble = p.openingFailedBubble;
+void control_panel_bindings::tellFailure (ControlPanel& p, juce::Component& by, const juce::String& failure)
+{
+    auto& bubble = p.failureBubble;
 
     if (bubble == nullptr)
     {
@@ -334,11 +337,11 @@ void control_panel_bindings::checkOpening (ControlPanel& p)
         p.addChildComponent (*bubble);
     }
 
-    juce::AttributedString text (p.openingFailure);
+    juce::AttributedString text (failure);
     text.setColour (juce::Colours::black);
     text.setFont (juce::Font (15.0f));
     bubble->toFront (false);
-    bubble->showAt (p.openingButton, text, 6000);
+    bubble->showAt (&by, text, 6000);
 }
 
 //============================================================================== listener callbacks

@@ -111,4 +111,7 @@ namespace control_panel_bindings
     // Tells the user, by the button that asked, when the help document or web
     // site could not be opened; called with the panel's refresh timer.
     void checkOpening (ControlPanel&);
+
+    // Tells the user, by the control they used, what could not be done.
+    void tellFailure (ControlPanel&, juce::Component& by, const juce::String& failure);
 }

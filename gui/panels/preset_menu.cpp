@@ -34,8 +34,8 @@ namespace
 
     void saveCurrent (ControlPanel& p)
     {
-        if (const juce::String name = p.processor.currentUserPreset; name.isNotEmpty())
-            p.processor.writeUserPreset (name);
+        if (const auto failure = p.processor.saveCurrentUserPreset(); failure.isNotEmpty())
+            control_panel_bindings::tellFailure (p, *p.presetsCombo, failure);
     }
 
     // The preset the menu showed as current: its position may have moved since.

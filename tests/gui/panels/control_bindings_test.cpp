@@ -110,7 +110,7 @@ TEST_F (Bindings, HelpAndLogoOpenThroughTheDesktopOnlyWhatExistsAndSayWhenNothin
     platform::document_opener::setHandlerForTesting ([&] (const juce::String& s) { opened.add (s); return desktopOpens; });
     const auto told = [this]
     {
-        auto* bubble = panel.openingFailedBubble.get();
+        auto* bubble = panel.failureBubble.get();
         return bubble != nullptr && bubble->isVisible() ? bubble->getBounds() : juce::Rectangle<int>();
     };
 
@@ -121,7 +121,7 @@ TEST_F (Bindings, HelpAndLogoOpenThroughTheDesktopOnlyWhatExistsAndSayWhenNothin
     ASSERT_TRUE (told().intersects (panel.helpButton->getBounds().expanded (40)));
 
     desktopOpens = false;
-    panel.openingFailedBubble->setVisible (false);
+    panel.failureBubble->setVisible (false);
     click (*panel.logoButton);
     platform::document_opener::setHandlerForTesting ({});
     EXPECT_EQ (opened, juce::StringArray ({ "https://quarvel.example", "https://quarvel.example" }));

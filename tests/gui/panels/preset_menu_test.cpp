@@ -1,5 +1,6 @@
 #include "panel_test_support.h"
 
+#include "platform/cloud_documents.h"
 #include "tests/log_capture.h"
 #include "tests/preset_folder_fixture.h"
 
@@ -282,6 +283,45 @@ TEST_F (PresetMenu, WritesIntoAReadOnlyFolderFailAndLoseNothing)
     EXPECT_EQ (exitCode, 0);
     EXPECT_EQ (dryWetIn ("keep.json"), 0.25f);
     EXPECT_EQ (filesIn (local()), 1);
+}
+
+// "Save" from a menu built before the cloud folder went or came back writes
+// the file the preset came from, under the name it has now; with that file's
+// folder gone it says so and writes nothing.
+TEST_F (PresetMenu, SaveWritesTheFileThePresetCameFromWhileTheCloudFolderComesAndGoes)
+{
+    const auto cloud = root.getChildFile ("cloud"), away = root.getChildFile ("away");
+    put (cloud, "song.json", R"({ "Dry Wet": 0.25 })");
+    platform::cloud_documents::setDocumentsFolder (cloud);
+    start ({ "song" });
+    const auto cloudDryWet = [] (const juce::File& folder) { return (float) juce::JSON::parse (folder.getChildFile ("song.json"))["Dry Wet"]; };
+    const auto saveAfterTheFolderMoves = [this] (const char* preset, float dryWet, const juce::File& from, const juce::File& to)
+    {
+        pick (preset);
+        processor->setParameter (0, dryWet);
+        panel->updateUserPresets();
+        ASSERT_TRUE (from.moveFileTo (to));
+        pick (2);
+    };
+
+    saveAfterTheFolderMoves ("song.local", 0.5f, cloud, away);      // gone: local presets lose their suffix
+    EXPECT_EQ (dryWetIn ("song.json"), 0.5f);
+    EXPECT_EQ (filesIn (local()), 1);
+    EXPECT_EQ (shown(), "song");
+
+    saveAfterTheFolderMoves ("song", 0.6f, away, cloud);            // back: the local one is "song.local" again
+    EXPECT_EQ (dryWetIn ("song.json"), 0.6f);
+    EXPECT_EQ (cloudDryWet (cloud), 0.25f);
+    EXPECT_EQ (shown(), "song.local");
+
+    saveAfterTheFolderMoves ("song", 0.75f, cloud, away);           // the cloud's own, its folder gone
+    EXPECT_EQ (dryWetIn ("song.json"), 0.6f);
+    EXPECT_EQ (cloudDryWet (away), 0.25f);
+    EXPECT_EQ (filesIn (local()), 1);
+    EXPECT_EQ (shown(), "");                                        // not the local namesake
+    ASSERT_NE (panel->failureBubble, nullptr);
+    EXPECT_TRUE (panel->failureBubble->isVisible());
+    EXPECT_TRUE (panel_tests::writeSnapshot (panel->createComponentSnapshot (panel->getLocalBounds()), "preset_folder_gone"));
 }
 
 TEST_F (PresetMenu, AStateSavedOnAnotherThreadWhileTheMenuLoadsNamesAPreset)
