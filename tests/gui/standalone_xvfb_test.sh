@@ -115,6 +115,26 @@ head -c 5 "$document" | grep -q '%PDF-' || fail "$document is not a PDF"
 no_zombie_child() { local all; all=$(cat /proc/[0-9]*/stat 2>/dev/null || true); [[ "$all" != *") Z $program "* ]]; }
 until_ok 10 no_zombie_child || fail "the help button left a zombie child"
 
+# The preset menu open, a preset arrives in the cloud folder; closed with
+# Escape and opened again, the menu lists it (one item more).
+openPresetMenu() {
+    xdotool mousemove $((ox + presetsCombo[0])) $((oy + presetsCombo[1])) click 1 mousemove 0 0
+    until_ok 10 changed closed "${presetMenu[@]}" || fail "the preset menu did not open"
+}
+settle closed "${presetMenu[@]}"
+openPresetMenu
+settle menu "${presetMenu[@]}"
+printf '{ "Dry Wet": 0.5 }' > "$work/cloud/.bb_new.tmp"
+mv "$work/cloud/.bb_new.tmp" "$work/cloud/bb_new.json"
+until_ok 10 grep -q "preset downloaded bb_new.json" "$work/log" || fail "the cloud preset was never seen"
+xdotool key Escape
+until_ok 10 same closed "${presetMenu[@]}" || fail "Escape did not close the preset menu"
+openPresetMenu
+settle reopened "${presetMenu[@]}"
+changed menu "${presetMenu[@]}" || fail "the preset that arrived while the menu was open is not in it"
+xdotool key Escape
+until_ok 10 same closed "${presetMenu[@]}" || fail "Escape did not close the preset menu"
+
 # ADVANCED shows the advanced page: CC Enable switched on (a preference of
 # the program) and INPUT GAIN dragged (a parameter of the plug-in).
 xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
@@ -148,26 +168,5 @@ until_ok 10 same switch "${tapeSwitch[@]}" || fail "the switch's new state was n
 xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
 until_ok 10 same gain "${inputGain[@]}" || fail "INPUT GAIN's new value was not kept"
 until_ok 10 same cc "${ccEnable[@]}" || fail "CC Enable was not kept in the preferences"
-
-# The preset menu open, a preset arrives in the cloud folder; closed with
-# Escape and opened again, the menu lists it (one item more).
-openPresetMenu() {
-    xdotool mousemove $((ox + presetsCombo[0])) $((oy + presetsCombo[1])) click 1 mousemove 0 0
-    until_ok 10 changed closed "${presetMenu[@]}" || fail "the preset menu did not open"
-}
-xdotool mousemove $((ox + advancedButton[0])) $((oy + advancedButton[1])) click 1 mousemove 0 0
-until_ok 10 changed gain "${inputGain[@]}" || fail "ADVANCED did not hide its page"
-settle closed "${presetMenu[@]}"
-openPresetMenu
-settle menu "${presetMenu[@]}"
-printf '{ "Dry Wet": 0.5 }' > "$work/cloud/.bb_new.tmp"
-mv "$work/cloud/.bb_new.tmp" "$work/cloud/bb_new.json"
-until_ok 10 grep -q "preset downloaded bb_new.json" "$work/log" || fail "the cloud preset was never seen"
-xdotool key Escape
-until_ok 10 same closed "${presetMenu[@]}" || fail "Escape did not close the preset menu"
-openPresetMenu
-settle reopened "${presetMenu[@]}"
-changed menu "${presetMenu[@]}" || fail "the preset that arrived while the menu was open is not in it"
-xdotool key Escape
 
 echo "standalone under Xvfb: knobs dragged and switches clicked on both pages, help opened, all kept over a restart; the preset menu followed the cloud folder"
