@@ -389,7 +389,7 @@ private:
     // Block frame (processor_block.cpp).
     struct host_position { double bpm = 120.0; juce::int64 timeInSamples = 0; bool playing = false; };
     host_position readHostPosition() const;
-    void takeParameterSnapshot();
+    void takeParameterSnapshot (bool sequencerSettings);
     void takeBlockSettings (bool consumeVersions);
     bool handleTransport (bool playing, int numSamples);
     void startCoefficientRamps();
