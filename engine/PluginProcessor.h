@@ -430,6 +430,9 @@ private:
 
     std::atomic<bool> editorRefreshPending { false };
     std::atomic<bool> oscillatorRestartPending { false };
+    // Set after a program change or a restored state; the next block restarts
+    // every channel's noise from its seed.
+    std::atomic<bool> noiseRestartPending { false };
 
     // Step changes and other requests from threads that must not allocate or
     // wait; collected on the message thread.

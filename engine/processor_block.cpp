@@ -22,6 +22,12 @@ namespace
 
     using settings = ZorvaluneAudioProcessor::block_settings;
 
+    // True once for each request made from another thread.
+    bool takeRequest (std::atomic<bool>& pending) noexcept
+    {
+        return pending.load (std::memory_order_relaxed) && pending.exchange (false);
+    }
+
     const coefficient_ramp coefficientRamps[] =
     {
         { inHighPassFreq,   true,  &settings::inputHighPassCoeffs, [] (channel_state& s) { return filter_run { &s.inputHighPass, 1 }; } },
@@ -71,9 +77,13 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     if (started)
         prevBlockParameterValues = blockParameterValues;
 
-    if (oscillatorRestartPending.load (std::memory_order_relaxed) && oscillatorRestartPending.exchange (false))
+    if (takeRequest (oscillatorRestartPending))
         for (auto& state : channelStates)
             state.restartOscillators();
+
+    if (takeRequest (noiseRestartPending))
+        for (auto& state : channelStates)
+            state.restartNoise();
 
     if (blockParameterValues[tapeRotation] != tapeRotationSmoother.getTargetValue())
         tapeRotationSmoother.setTargetValue (blockParameterValues[tapeRotation]);
