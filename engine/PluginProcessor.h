@@ -405,7 +405,7 @@ private:
     // Block frame (processor_block.cpp).
     struct host_position { double bpm = 120.0; juce::int64 timeInSamples = 0; bool playing = false; };
     host_position readHostPosition() const;
-    void takeParameterSnapshot();
+    void takeParameterSnapshot (bool sequencerSettings);
     void takeBlockSettings (bool consumeVersions);
     bool handleTransport (bool playing, int numSamples);
     void startCoefficientRamps();
@@ -446,6 +446,9 @@ private:
 
     std::atomic<bool> editorRefreshPending { false };
     std::atomic<bool> oscillatorRestartPending { false };
+    // Set after a program change or a restored state; the next block restarts
+    // every channel's noise from its seed.
+    std::atomic<bool> noiseRestartPending { false };
 
     // Step changes and other requests from threads that must not allocate or
     // wait; collected on the message thread.

@@ -21,6 +21,7 @@ struct channel_state
     static constexpr int clipWindowLength = 1024;
     static constexpr int longestTapeDelay = 40000;
     static constexpr float initialReleaseEnvelope = -144.0f;
+    static constexpr std::uint32_t noiseSeed = 5489u;
 
     channel_state()
     {
@@ -67,8 +68,8 @@ struct channel_state
 
     // Silences the history at a transport start: windows and tape keep their
     // sizes (so the delay keeps its length and read position) with zero content;
-    // oscillators and envelopes start again. Filters, gains, the tape position
-    // fields and the dry delay are left alone.
+    // oscillators, envelopes and the noise start again. Filters, gains, the tape
+    // position fields and the dry delay are left alone.
     void reset() noexcept
     {
         rmsSquares.zero();
@@ -78,6 +79,7 @@ struct channel_state
         sampleHoldCounter = 0;
         sampleHoldValue = 0.0f;
         restartOscillators();
+        restartNoise();
         releaseCounter = 0;
         releaseEnvelope = initialReleaseEnvelope;
         releaseStep = 0.0f;
@@ -89,6 +91,17 @@ struct channel_state
         lfo1.phase = 0.0f;
         lfo2.phase = 0.0f;
         tapeLfo.phase = 0.0f;
+    }
+
+    // The noise draws only where the channel's gate is open, so one sample
+    // on which two channels' gates disagreed would part their noise for good:
+    // started again (the generator from its seed, its filters from rest),
+    // channels fed alike sound alike.
+    void restartNoise() noexcept
+    {
+        noiseRng.restart (noiseSeed);
+        noiseFilter.clearState();
+        noiseLowCut.clearState();
     }
 
     // After a non-finite value got into the chain: flush every filter and
@@ -123,7 +136,7 @@ struct channel_state
     float sampleHoldValue = 0.0f;
 
     LFO lfo1, lfo2;
-    noise_generator noiseRng { 5489u };
+    noise_generator noiseRng { noiseSeed };
     LFO tapeLfo;
 
     int releaseCounter = 0;

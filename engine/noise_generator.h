@@ -13,10 +13,18 @@ public:
 
     explicit noise_generator (std::uint32_t seed = 5489u) noexcept
     {
+        restart (seed);
+    }
+
+    // The numbers start again as from a new generator with this seed.
+    void restart (std::uint32_t seed) noexcept
+    {
         state[0] = seed;
 
         for (int i = 1; i < stateSize; ++i)
             state[i] = 1812433253u * (state[i - 1] ^ (state[i - 1] >> 30)) + (std::uint32_t) i;
+
+        next = stateSize;
     }
 
     std::uint32_t operator()() noexcept

@@ -22,6 +22,12 @@ namespace
 
     using settings = ZorvaluneAudioProcessor::block_settings;
 
+    // True once for each request made from another thread.
+    bool takeRequest (std::atomic<bool>& pending) noexcept
+    {
+        return pending.load (std::memory_order_relaxed) && pending.exchange (false);
+    }
+
     const coefficient_ramp coefficientRamps[] =
     {
         { inHighPassFreq,   true,  &settings::inputHighPassCoeffs, [] (channel_state& s) { return filter_run { &s.inputHighPass, 1 }; } },
@@ -58,20 +64,26 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
     const int totalIn = getTotalNumInputChannels();
     const int totalOut = getTotalNumOutputChannels();
 
-    // A step the sequencer applies now is part of this block's values.
+    // The sequencer starts, stops and steps by this block's mode; the values
+    // a step applies are taken after it, so they are part of this block.
+    takeParameterSnapshot (true);
     const bool started = handleTransport (position.playing, n);
     runSequencerStepClock (n);
 
-    takeParameterSnapshot();
+    takeParameterSnapshot (false);
     takeBlockSettings (true);
 
     // The sequence starts again from its first step; this block glides nothing.
     if (started)
         prevBlockParameterValues = blockParameterValues;
 
-    if (oscillatorRestartPending.load (std::memory_order_relaxed) && oscillatorRestartPending.exchange (false))
+    if (takeRequest (oscillatorRestartPending))
         for (auto& state : channelStates)
             state.restartOscillators();
+
+    if (takeRequest (noiseRestartPending))
+        for (auto& state : channelStates)
+            state.restartNoise();
 
     if (blockParameterValues[tapeRotation] != tapeRotationSmoother.getTargetValue())
         tapeRotationSmoother.setTargetValue (blockParameterValues[tapeRotation]);
@@ -166,10 +178,14 @@ ZorvaluneAudioProcessor::host_position ZorvaluneAudioProcessor::readHostPosition
     return p;
 }
 
-void ZorvaluneAudioProcessor::takeParameterSnapshot()
+// Either the sequencer's own settings (its mode and skip mode) or all the others.
+void ZorvaluneAudioProcessor::takeParameterSnapshot (bool sequencerSettings)
 {
     for (int i = 0; i < NUM_PARAMETERS; ++i)
     {
+        if ((i == seqMode || i == seqSkipMode) != sequencerSettings)
+            continue;
+
         const auto index = (size_t) i;
         blockRawParameterValues[index] = parameterValues[index].load();
         const float v = getParameterValue (i);
@@ -177,8 +193,11 @@ void ZorvaluneAudioProcessor::takeParameterSnapshot()
         blockParameterValues[index] = v;
     }
 
-    blockSeqMode.store (blockParameterValues[seqMode], std::memory_order_relaxed);
-    blockSeqSkipMode.store (blockParameterValues[seqSkipMode], std::memory_order_relaxed);
+    if (sequencerSettings)
+    {
+        blockSeqMode.store (blockParameterValues[seqMode], std::memory_order_relaxed);
+        blockSeqSkipMode.store (blockParameterValues[seqSkipMode], std::memory_order_relaxed);
+    }
 }
 
 // An oscillator shape chosen meanwhile takes effect here, never within a block.

@@ -42,6 +42,11 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
             state.reset();
     }
 
+    // Play mode stops with the transport, also while bypassed: the processed
+    // blocks after the bypass would step on with the transport stopped.
+    if (transportWasPlaying == 1 && ! position.playing && getParameterValue (parameter_table::seqMode) == 2.0f)
+        sequencerRunning = 0;
+
     transportWasPlaying = position.playing ? 1 : 0;
     lastBlockHostTime = position.timeInSamples;
 

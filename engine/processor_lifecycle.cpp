@@ -314,6 +314,7 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         setParameter (i, working[(size_t) i]);
 
+    noiseRestartPending = true;
     currentProgram = index;
 
     notifyEditor();

@@ -83,9 +83,10 @@ void ZorvaluneAudioProcessor::updateStepLength (int changedIndex)
     stepLengthSamples = juce::jlimit (1, 2000000000, truncToInt (samples));
 }
 
-// Runs for every processed block, before the block takes its parameter
-// values, also while the transport is stopped: at most one step change per
-// block, so a step shorter than a block is caught up one step per block.
+// Runs for every processed block, with the block's own mode but before it
+// takes the values a step applies, also while the transport is stopped: at
+// most one step change per block, so a step shorter than a block is caught up
+// one step per block.
 void ZorvaluneAudioProcessor::runSequencerStepClock (int numSamples)
 {
     const int length = stepLengthSamples.load();

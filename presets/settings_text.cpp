@@ -171,6 +171,8 @@ void ZorvaluneAudioProcessor::setStateInformation (const void* data, int sizeInB
     for (int i = 0; i < NUM_PARAMETERS; ++i)
         setParameter (i, in.number (getParameterName (i), i, getParameterDefaultValue (i)));
 
+    noiseRestartPending = true;
+
     for (int k = 1; k <= NUM_STEPS; ++k)
     {
         if (! in.has (stepKey (k, getParameterName (seqStepSaved))))

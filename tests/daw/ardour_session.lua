@@ -200,11 +200,15 @@ local function new_track (strict_io)
 end
 
 -- Every input of the track plays the same sine, as a mono source panned to
--- the middle of a stereo track does.
-local function feed_one_source (track)
+-- the middle of a stereo track does. With `gap` (process cycles) the first
+-- input plays that long alone, as when a user connects them one by one.
+local function feed_one_source (track, gap)
 	local source = "system:capture_1"
 	track:input ():disconnect_all (nil)
-	for c = 0, channels - 1 do track:input ():audio (c):connect (source) end
+	for c = 0, channels - 1 do
+		track:input ():audio (c):connect (source)
+		if gap and c == 0 then ARDOUR.LuaAPI.wait_for_process_callback (gap, 5000) end
+	end
 	wait_until (function ()
 		for c = 0, channels - 1 do
 			if not track:input ():audio (c):connected_to (source) then return false end
@@ -330,6 +334,9 @@ local function run ()
 		local preset = plugin:preset_by_label (os.getenv ("ZORVALUNE_PRESET"))
 		if not preset then fail ("no preset " .. tostring (os.getenv ("ZORVALUNE_PRESET"))) end
 		if not plugin:load_preset (preset) then fail ("the preset did not load") end
+		-- Longer than the noise gate's level window: the two channels' noise
+		-- parts, and the take's transport start must bring it together again.
+		feed_one_source (track, 8)
 		record_master ("processed")
 		Session:save_state ("", false, false, false, false, false)
 	elseif phase == "reload" then

@@ -256,6 +256,39 @@ TEST (SequencerStart, PlayModeStartsWithTheTransportAndStopsWithIt)
     EXPECT_EQ (runToNextStep (*p, &head, 30), -1);
 }
 
+// The host sets the mode while no block runs: the start and the stop go by
+// the mode of their own block.
+TEST (SequencerStart, StartAndStopFollowTheModeOfTheirOwnBlock)
+{
+    test_play_head head;
+    auto p = makeSequencer (0.0f, &head);
+    p->setParameter (seqOn, 1.0f);
+    p->setParameter (seqMode, 0.2f);
+
+    head.playing = true;
+    block_steps::run (*p, 1, blockLength, {}, &head);
+    EXPECT_EQ (p->sequencerRunning.load(), 2);
+    EXPECT_FLOAT_EQ (p->blockParameterValues[dryWet], marker (0) * 100.0f);
+
+    // A stop while the host bypasses the plug-in stops it too.
+    head.playing = false;
+    block_steps::run (*p, 1, blockLength, {}, &head, true);
+    EXPECT_EQ (p->sequencerRunning.load(), 0);
+
+    // Play mode switched to manual for the stop's block: the sequence keeps running.
+    test_play_head stopping;
+    auto q = makeSequencer (2.0f, &stopping);
+    q->setParameter (seqOn, 1.0f);
+    stopping.playing = true;
+    block_steps::run (*q, 1, blockLength, {}, &stopping);
+    ASSERT_EQ (q->sequencerRunning.load(), 2);
+
+    q->setParameter (seqMode, 0.1f);
+    stopping.playing = false;
+    block_steps::run (*q, 1, blockLength, {}, &stopping);
+    EXPECT_EQ (q->sequencerRunning.load(), 2);
+}
+
 TEST (SequencerStart, ManualModeRestartsFromStepZeroAtEveryTransportStart)
 {
     test_play_head head;

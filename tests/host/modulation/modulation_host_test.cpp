@@ -302,6 +302,16 @@ TEST (SequencerHost, PlayModeStartsWithTheHostTransport)
     EXPECT_NEAR (dryWetAfter (*p, t, 10), marker (1), 1.0e-6);
 
     p->setPlayHead (nullptr);
+
+    // A fresh instance restored with the sequence on, whose first block
+    // already plays (an offline render, a restored project), starts there.
+    values["Seq_On"] = 1.0;
+    auto fresh = hosted::loadWith (values, n);
+    ASSERT_NE (fresh, nullptr);
+    fresh->setPlayHead (&transport);
+    transport.playing = true;
+    EXPECT_NEAR (dryWetAfter (*fresh, t, 1), marker (0), 1.0e-6);
+    fresh->setPlayHead (nullptr);
 }
 
 TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)

@@ -2,6 +2,7 @@
 
 #include "plugin_host.h"
 #include "../../engine/block_runner.h"
+#include "../modulation/hosted_instance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -371,6 +372,47 @@ TEST_P (SignalChainHost, NoiseFollowsTheThreshold)
     EXPECT_GT (at20, 1.0e-3);
     EXPECT_NEAR (at10 / at20, std::pow (10.0, 0.5), 0.4);   // ratio 1: 10 dB more level, 10 dB more noise
     EXPECT_GT (residueOf (0.0f, 0.0f, 1.0f), 1.0e-4);       // threshold -80 dB: noise even in silence
+}
+
+// A moment in which only the left channel's noise gate is open parts the two
+// channels' noise for good; a transport start, a program change and a
+// restored state each start every channel's noise again, so channels fed
+// alike sound alike again, sample for sample (after a restore that switches
+// the crush section off, once its glide has ended).
+TEST_P (SignalChainHost, ChannelsFedAlikeSoundAlikeAfterAStartAProgramOrAState)
+{
+    auto instance = loadWithChannels (GetParam());
+    ASSERT_NE (instance, nullptr);
+    ASSERT_GE (instance->getTotalNumOutputChannels(), 2);
+    hosted::play_head head;
+    instance->setPlayHead (&head);
+    set (*instance, noiseOn, 1.0f);
+    set (*instance, noiseMix, 0.5f);
+    set (*instance, noiseThreshold, 0.5f);   // -40 dB: a -20 dB sine opens the gate
+
+    const auto partAndRealign = [&] (const std::function<void()>& realign, int from = 0)
+    {
+        auto in = sine (48000, 200.0, 48000.0, 0.1f);
+        in.clear (1, 9600, 9600);   // longer than the level window: the right gate shuts
+        process (*instance, in, { 512 });
+        realign();
+        const auto out = process (*instance, sine (24000, 200.0, 48000.0, 0.1f), { 512 });
+        return block_runner::largestDifference (out, 0, out, 1, from);
+    };
+
+    EXPECT_GT (partAndRealign ([] {}), 0.01f);
+    EXPECT_EQ (partAndRealign ([&] { head.playing = true; }), 0.0f);
+    const auto noiseOnly = plugin_host::saveState (*instance);
+
+    int hell = 0;
+
+    while (hell < instance->getNumPrograms() && instance->getProgramName (hell) != "hell")
+        ++hell;
+
+    ASSERT_LT (hell, instance->getNumPrograms());
+    EXPECT_EQ (partAndRealign ([&] { instance->setCurrentProgram (hell); }), 0.0f);
+    EXPECT_EQ (partAndRealign ([&] { instance->setStateInformation (noiseOnly.getData(), (int) noiseOnly.getSize()); }, 12000), 0.0f);
+    instance->setPlayHead (nullptr);
 }
 
 //============================================================================== sample rates
