@@ -248,7 +248,7 @@ bool ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
             for (auto* filter : { &state.inputHighPass, &state.inputLowPass, &state.noiseFilter, &state.noiseLowCut })
                 filter->clearState();
 
-            state.curPitchHistStartIndx = state.pitchHistory.size() - state.PitchNrSamples;
+            state.tapeReadPending = true;
         }
 
         sideChainPrevRms = 0.0f;
@@ -349,6 +349,7 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 
     v.releaseSamples = blockParameterValues[noiseRelease] * sampleRate / 1000.0f;
     v.tapeRate = tapeRotationSmoother.getNextValue();
+    v.toldDelay = latencyReport.current();
 
     const float noiseFrequency = live (noiseFilterFreq) * 20000.0f;
     v.noiseFilterOn = noiseFrequency >= 50.0f && noiseFrequency < 20000.0f;

@@ -39,7 +39,10 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
         clipCount = 0;
 
         for (auto& state : channelStates)
+        {
             state.reset();
+            state.tapeReadPending = true;
+        }
     }
 
     transportWasPlaying = position.playing ? 1 : 0;
