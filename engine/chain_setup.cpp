@@ -38,12 +38,40 @@ namespace chain_setup
         clipLowPassOn = raw (pitchLowPassFreq) < 1.0f;
     }
 
+    namespace
+    {
+        // A transport start restarted the tape's oscillator at phase 0, where
+        // the read is at the top of its swing: the read goes there, around the
+        // delay the host was told, so that the signal stays as late as the host
+        // thinks (the swing's lowest turn then meets the line's length, which
+        // holds it there). Without the wobble the read sits at that delay.
+        void placeTapeReadIfPending (channel_state& st, const chain_block_values& blk, tape_start& tape) noexcept
+        {
+            if (! st.tapeReadPending)
+                return;
+
+            const int centre = std::max (0, blk.toldDelay);
+            const int swing = blk.raw[tapeOn] > 0.5f ? (int) wobbleSwingOf (st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement) : 0;
+            st.placeTapeRead (centre + swing, centre);
+            tape.readIndex = 0;
+        }
+    }
+
     tape_start setUpTargetsAndTape (channel_state& st, const chain_block_values& blk) noexcept
     {
         const auto raw = [&] (int i) { return blk.raw[i]; };
 
         st.clipGainDb.setTargetValue (raw (crushOn) > 0.5f ? blk.value[clipGain] : 0.0f);
         st.dryWet.setTargetValue (blk.liveDryWet);
+
+        // What lies before the read is never read again: dropped, the read
+        // stands at the front, where the line's length holds the wobble's
+        // lowest turn in place (otherwise its centre drifts).
+        if (st.curPitchHistStartIndx > 0 && ! st.tapeReadPending)
+        {
+            st.pitchHistory.pop_front (st.curPitchHistStartIndx);
+            st.curPitchHistStartIndx = 0;
+        }
 
         tape_start tape;
         tape.readIndex = st.curPitchHistStartIndx;
@@ -53,6 +81,7 @@ namespace chain_setup
         if (raw (tapeFreqDelta) == 0.0f)
         {
             st.tapeDepthRatio = 1.0f;
+            placeTapeReadIfPending (st, blk, tape);
             return tape;
         }
 
@@ -61,6 +90,13 @@ namespace chain_setup
         setUpOscillator (st.tapeLfo, tape.frequency, twoPi / (double) blk.sampleRate);
 
         const int length = tapeLengthOf (st.tapeDepthRatio, tape.frequency, blk.sampleRate);
+
+        if (st.tapeReadPending)
+        {
+            st.PitchNrSamples = length;
+            placeTapeReadIfPending (st, blk, tape);
+            return tape;
+        }
 
         if (length == st.PitchNrSamples)
             return tape;

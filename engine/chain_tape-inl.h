@@ -168,8 +168,10 @@ void chain_group<K>::fillTapeRates (int count) noexcept
         if (slot1.destination == 5 || slot2.destination == 5)
             tapeRateWritten[l] = firstChannel[l];
 
-        // Only a tape that reads at a wobbling rate leads or lags its centre.
-        const bool reading = s.PitchNrSamples < s.pitchHistory.size();
+        // Only a tape that reads at a wobbling rate leads or lags its centre:
+        // one whose line has reached its length (a line held there by the
+        // read's lowest turn reads again with the next sample).
+        const bool reading = s.PitchNrSamples <= s.pitchHistory.size();
         wobbleLead[l] = on.tapeWobbling && reading ? wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]) : 0.0;
     }
 

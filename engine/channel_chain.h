@@ -31,6 +31,7 @@ struct chain_block_values
     float drive = 0.0f, tanhDrive = 0.0f;
     float releaseSamples = 0.0f;
     float tapeRate = 0.0f;
+    int toldDelay = 0;                  // the delay the host was told
     bool noiseFilterOn = false;
     bool noiseLowCutOn = false;
     bool noiseMinAmountChanged = false;

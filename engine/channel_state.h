@@ -85,6 +85,18 @@ struct channel_state
         releaseStep = 0.0f;
     }
 
+    // The tape's read `readDelay` samples behind the newest sample, at the
+    // front of its line (silence is added before the front where the line is
+    // shorter), and the dry signal `dryDelay` samples late.
+    void placeTapeRead (int readDelay, int dryDelaySamples) noexcept
+    {
+        pitchHistory.resizeAtFront (readDelay + 1, 0.0f);
+        curPitchHistStartIndx = 0;
+        pitchReadFraction = 0.0f;
+        dryOffset = dryDelaySamples - (pitchHistory.size() - 1);
+        tapeReadPending = false;
+    }
+
     // The two modulation oscillators and the tape's start again at phase 0.
     void restartOscillators() noexcept
     {
@@ -131,6 +143,7 @@ struct channel_state
     float pitchReadFraction = 0.0f;
     int curPitchHistStartIndx = 0;
     int dryOffset = 0;                   // the dry signal is read this many samples later than the tape
+    bool tapeReadPending = false;        // a transport start restarted the wobble: placeTapeRead is due
 
     int sampleHoldCounter = 0;
     float sampleHoldValue = 0.0f;

@@ -68,6 +68,25 @@ public:
     // Keeps the oldest `newSize` elements.
     void truncate (int newSize) noexcept { count = std::clamp (newSize, 0, count); }
 
+    // Adds `value` before the front until `newSize` elements are held (at
+    // most the capacity), or drops the oldest down to it: the newest stay.
+    void resizeAtFront (int newSize, T value) noexcept
+    {
+        newSize = std::clamp (newSize, 0, limit);
+
+        if (newSize <= count)
+        {
+            pop_front (count - newSize);
+            return;
+        }
+
+        for (; count < newSize; ++count)
+        {
+            head = wrap (head - 1);
+            storage[(size_t) head] = value;
+        }
+    }
+
     void clear() noexcept { head = 0; count = 0; }
 
     // Elements 0 .. n - 1 into every `stride`-th place of `out`.

@@ -8,11 +8,15 @@
 #include <mutex>
 
 // The delay the listener gets, on its way from the audio thread to the host.
-// The audio thread measures it every block and marks it settled once it has
+// After a change that the host, the editor, MIDI or a preset asked for, the
+// audio thread measures it every block and marks it settled once it has
 // held still for a while; a timer on the message thread reports a settled
 // value that differs from the one reported last. So the host hears of it
 // never from the audio thread, never inside one of its own calls (a state
-// load), and once per settling rather than every block of a knob gesture.
+// load), and once per settling rather than every block of a knob gesture;
+// never of what moves the delay without being asked (the wobble itself, a
+// transport start, the sequencer, a modulation source): a host realigns only
+// while stopped, and a transport start puts the tape back to the delay told.
 class latency_report : private juce::Timer
 {
 public:
@@ -33,18 +37,34 @@ public:
     // host is told now; measuring starts afresh.
     void restart (int delay) noexcept
     {
+        armed = false;
         measured = -1;
         steadySamples = 0;
         settled.store (-1, std::memory_order_relaxed);
         reported.store (delay, std::memory_order_relaxed);
     }
 
+    // Any thread: a setting that may move the delay was changed by the host,
+    // the editor, MIDI or a preset; the next settled delay is worth telling.
+    void ask() noexcept { asked.fetch_add (1, std::memory_order_relaxed); }
+
     // Audio thread, once per block: the delay of the block's last sample,
     // whether something is still on its way to moving it, and by how many
     // samples it may stray from the one told before that is worth telling
-    // again (a wobbling tape's centre comes out a sample either way).
+    // again (a wobbling tape's centre comes out a sample either way). Only
+    // after an ask; a settled delay answers it.
     void measure (int delay, int numSamples, int settleSamples, bool moving, int tolerance) noexcept
     {
+        if (const unsigned a = asked.load (std::memory_order_relaxed); a != seenAsks)
+        {
+            seenAsks = a;
+            armed = true;
+            measured = -1;
+        }
+
+        if (! armed)
+            return;
+
         if (moving || measured < 0 || std::abs (delay - measured) > tolerance)
         {
             measured = delay;
@@ -59,6 +79,7 @@ public:
 
         const int told = reported.load (std::memory_order_relaxed);
         const int value = std::abs (delay - told) <= tolerance ? told : delay;
+        armed = false;
 
         if (settled.load (std::memory_order_relaxed) != value)
             settled.store (value, std::memory_order_relaxed);
@@ -112,8 +133,11 @@ private:
     // Held while the host is told; the host may prepare us again from inside.
     std::recursive_mutex telling;
     std::atomic<bool> owed { false };
+    std::atomic<unsigned> asked { 0 };
 
     // Audio thread only.
-    int measured = -1;   // where the delay stood when it last moved
+    unsigned seenAsks = 0;
+    bool armed = false;   // asked, and not yet settled
+    int measured = -1;    // where the delay stood when it last moved
     int steadySamples = 0;
 };

@@ -1,5 +1,6 @@
 #include "PluginProcessor.h"
 
+#include "chain_setup.h"
 #include "safe_convert.h"
 
 #include <cmath>
@@ -267,7 +268,7 @@ bool ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
             for (auto* filter : { &state.inputHighPass, &state.inputLowPass, &state.noiseFilter, &state.noiseLowCut })
                 filter->clearState();
 
-            state.curPitchHistStartIndx = state.pitchHistory.size() - state.PitchNrSamples;
+            state.tapeReadPending = true;
         }
 
         sideChainPrevRms = 0.0f;
@@ -368,6 +369,7 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 
     v.releaseSamples = blockParameterValues[noiseRelease] * sampleRate / 1000.0f;
     v.tapeRate = tapeRotationSmoother.getNextValue();
+    v.toldDelay = latencyReport.current();
 
     const float noiseFrequency = live (noiseFilterFreq) * 20000.0f;
     v.noiseFilterOn = noiseFrequency >= 50.0f && noiseFrequency < 20000.0f;
@@ -398,11 +400,14 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 }
 
 // The delay counts as settled once it has held still for 0.15 s with the
-// tape's rate no longer gliding; a wobbling tape's within a sample.
+// tape's rate no longer gliding; a wobbling tape's within a sample, for a
+// whole wobble: its centre is where it stays only once the read has passed
+// its lowest turn, where the line's length holds it.
 void ZorvaluneAudioProcessor::measureDelay (int numSamples, int delay) noexcept
 {
-    latencyReport.measure (delay, numSamples, (int) (0.15f * sampleRate), tapeRotationSmoother.isSmoothing(),
-                           blockRawParameterValues[tapeOn] > 0.5f ? 1 : 0);
+    const bool wobbling = blockRawParameterValues[tapeOn] > 0.5f && blockRawParameterValues[tapeFreqDelta] != 0.0f;
+    const float seconds = wobbling ? juce::jmax (0.15f, 1.0f / chain_setup::tapeWobbleHzOf (tapeRotationSmoother.getCurrentValue())) : 0.15f;
+    latencyReport.measure (delay, numSamples, (int) (seconds * sampleRate), tapeRotationSmoother.isSmoothing(), wobbling ? 1 : 0);
 }
 
 void ZorvaluneAudioProcessor::reportChainResults()

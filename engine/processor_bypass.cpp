@@ -39,7 +39,10 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
         clipCount = 0;
 
         for (auto& state : channelStates)
+        {
             state.reset();
+            state.tapeReadPending = true;
+        }
     }
 
     // Play mode stops with the transport, also while bypassed: the processed

@@ -15,6 +15,12 @@ namespace
     int codeOf (float v) { return truncToInt (v * 100.0f + 0.5f); }
 
     constexpr int lfoWaveformForSource[] = { 0, 2, 3, 4, 7 };
+
+    void selectSource (ZorvaluneAudioProcessor& p, int slot, int code);
+
+    // The settings that set the delay: the tape's, and the side-chain send,
+    // which passes the audio straight through.
+    bool movesDelay (int index) { return index == tapeOn || index == tapeFreqDelta || index == tapeRotation || index == mod1Src; }
 }
 
 int ZorvaluneAudioProcessor::getNumParameters() { return NUM_PARAMETERS; }
@@ -82,9 +88,14 @@ float ZorvaluneAudioProcessor::parameterValue2Plugin (int index, float u)
 }
 
 //==============================================================================
+// The door of the host, the editor, MIDI and presets; the sequencer stores
+// its steps' values itself, and its moves of the delay are never reported.
 void ZorvaluneAudioProcessor::setParameter (int index, float v)
 {
     storeParameter (index, v, true);
+
+    if (movesDelay (index))
+        latencyReport.ask();
 }
 
 // setParameter's work; without `designFilters` the caller sees to the
@@ -146,8 +157,8 @@ void ZorvaluneAudioProcessor::storeParameter (int index, float v, bool designFil
             break;
         }
 
-        case mod1Src: setMod1Source (codeOf (v)); break;
-        case mod2Src: setMod2Source (codeOf (v)); break;
+        case mod1Src: selectSource (*this, 1, codeOf (v)); break;
+        case mod2Src: selectSource (*this, 2, codeOf (v)); break;
         case mod1Dest:   mod1Destination = codeOf (v); break;
         case mod2Dest:   mod2Destination = codeOf (v); break;
 
@@ -321,7 +332,13 @@ namespace
     }
 }
 
-void ZorvaluneAudioProcessor::setMod1Source (int code) { selectSource (*this, 1, code); }
+// The panels' door.
+void ZorvaluneAudioProcessor::setMod1Source (int code)
+{
+    selectSource (*this, 1, code);
+    latencyReport.ask();
+}
+
 void ZorvaluneAudioProcessor::setMod2Source (int code) { selectSource (*this, 2, code); }
 
 //============================================================================== tempo lock

@@ -228,7 +228,8 @@ end
 -- one with the plug-in to its right. Both record it once; every take after
 -- that plays it back, which is where Ardour makes up for a plug-in's delay:
 -- the two sides should line up. Takes: as inserted, after the parameter
--- moved, and with the plug-in bypassed half-way through.
+-- moved, with the plug-in bypassed half-way through, and two each with the
+-- tape's wobble on.
 local function run_latency (index, name, value)
 	local function track_to (side)
 		local track = new_track (true)
@@ -300,11 +301,29 @@ local function run_latency (index, name, value)
 	replay ("inserted")
 
 	set_parameter (processor, index, name, value)
-	report ("latency", "moved", latency_other_than (inserted))
+	local moved = latency_other_than (inserted)
+	report ("latency", "moved", moved)
 	replay ("moved")
 
 	replay ("bypassed", function () processor:to_insert ():enable (false) end)
 	report ("enabled", processor:to_insert ():enabled () and 1 or 0)
+
+	-- The tape's wobble on at 1 Hz, at the default depth and then deeper:
+	-- two playbacks each, a little longer than a wobble, and the delay
+	-- Ardour holds after them.
+	processor:to_insert ():enable (true)
+	seconds = 1.6
+	set_parameter (processor, 22, "TapeRotation", 0.01)
+	set_parameter (processor, 20, "Tape_On", 1)
+	local wobbling = latency_other_than (moved)
+	report ("latency", "wobbling", wobbling)
+	replay ("wobbling")
+	replay ("wobbling-again")
+	set_parameter (processor, 21, "TapeFreqDelta", 0.8)
+	report ("latency", "deep", latency_other_than (wobbling))
+	replay ("deep")
+	replay ("deep-again")
+	report ("latency", "played", tracks[2]:signal_latency ())
 end
 
 local function run ()

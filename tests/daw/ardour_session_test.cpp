@@ -513,16 +513,16 @@ namespace
 
     // How much later the right side (the plug-in's track) plays what the left
     // (the bare track) plays, over `length` samples from `from`: the lag of
-    // the best match of the noise both carry, up to 4000 samples either way.
-    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length)
+    // the best match of the noise both carry, up to `reach` samples either
+    // way of `around`.
+    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length, int around = 0, int reach = 4000)
     {
-        constexpr int reach = 4000;
         const float* left = take.getReadPointer (0);
         const float* right = take.getReadPointer (1);
-        int best = 0;
+        int best = around;
         double bestMatch = 0.0;
 
-        for (int lag = -reach; lag <= reach; ++lag)
+        for (int lag = around - reach; lag <= around + reach; ++lag)
         {
             if (from + lag < 0 || from + lag + length > take.getNumSamples())
                 continue;
@@ -542,13 +542,29 @@ namespace
         EXPECT_GT (bestMatch, 0.0) << "the tracks carried no common signal";
         return best;
     }
+
+    // The mean lag of a right side that wobbles, over `length` samples from
+    // `from`, where the wobble turns: there the lag holds still long enough to
+    // be found among all lags. From there it is followed in short windows.
+    double meanLagOfRight (const juce::AudioBuffer<float>& take, int from, int length)
+    {
+        int lag = lagOfRight (take, from - 512, 1024);
+        double sum = 0.0;
+        int windows = 0;
+
+        for (int start = from; start + 64 <= from + length; start += 64, ++windows)
+            sum += lag = lagOfRight (take, start, 64, lag, 8);
+
+        return sum / juce::jmax (1, windows);
+    }
 }
 
 class ArdourLatency : public testing::TestWithParam<latency_setup> {};
 
 // After Ardour's compensation the plug-in's track lines up with a bare track
 // carrying the same input: as inserted, after "TapeRotation" moved the delay,
-// and across a bypass switched mid-take.
+// across a bypass switched mid-take, and from every start with the tape's
+// wobble on.
 TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
 {
     const auto setup = GetParam();
@@ -574,6 +590,20 @@ TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
     EXPECT_LE (std::abs (lagOfRight (bypassed, early, window)), 1) << "before the bypass";
     EXPECT_LE (std::abs (lagOfRight (bypassed, late, window)), 1) << "bypassed";
     EXPECT_TRUE (lines.contains ("enabled 0")) << "the bypass did not reach the plug-in";
+
+    // With the tape's 1 Hz wobble on, each playback is as late as reported
+    // before it: over one wobble from its lowest turn (half a wobble after
+    // the start) the lag averages to 0. Playing tells Ardour of no new delay.
+    for (const auto* name : { "wobbling", "wobbling-again", "deep", "deep-again" })
+    {
+        const auto take = readTake (lines, name);
+        ASSERT_GE (take.getNumSamples(), setup.rate * 3 / 2 + 64) << name;
+        EXPECT_NEAR (meanLagOfRight (take, setup.rate / 2, setup.rate), 0.0, 1.5) << name;
+    }
+
+    const auto deep = wordsAfter (lines, "latency deep");
+    ASSERT_EQ (deep.size(), 1);
+    EXPECT_EQ (wordsAfter (lines, "latency played").joinIntoString (" ").toStdString(), deep[0].toStdString());
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,

@@ -2,6 +2,7 @@
 
 #include "plugin_host.h"
 #include "../../engine/block_runner.h"
+#include "../modulation/hosted_instance.h"
 
 #include <cmath>
 
@@ -62,7 +63,7 @@ namespace
     // has had time to follow the settings.
     void letTheTapeSettle (juce::AudioPluginInstance& instance, int block)
     {
-        block_runner::process (instance, juce::AudioBuffer<float> (instance.getTotalNumInputChannels(), 48000), { block });
+        block_runner::process (instance, block_runner::constant (instance.getTotalNumInputChannels(), 48000, 0.0f), { block });
         plugin_host::settle (instance);
     }
 }
@@ -136,6 +137,34 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
             EXPECT_EQ (heard, tapeLength (depth, rotation, 48000.0f) - 1);
         }
     }
+
+    // Through two transport starts each dry sample comes out as late as told
+    // (a sample either way), and playing tells the host nothing new.
+    hosted::play_head head;
+    instance->setPlayHead (&head);
+    const int told = instance->getLatencySamples();
+
+    for (int start = 0; start < 2; ++start)
+    {
+        head.playing = true;
+        const auto in = block_runner::noise (instance->getTotalNumInputChannels(), 24000, 0.5f, start + 2);
+        const auto out = block_runner::process (*instance, in, { 256 });
+        int strayed = 0;
+
+        for (int i = told + 1; i < out.getNumSamples(); ++i)
+        {
+            const float x = out.getSample (0, i);
+            strayed += x == in.getSample (0, i - told) || x == in.getSample (0, i - told - 1) || x == in.getSample (0, i - told + 1) ? 0 : 1;
+        }
+
+        EXPECT_EQ (strayed, 0) << "start " << start;
+        plugin_host::settle (*instance);
+        EXPECT_EQ (instance->getLatencySamples(), told) << "start " << start;
+        head.playing = false;
+        plugin_host::settle (*instance);
+    }
+
+    instance->setPlayHead (nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, LatencyHost, testing::Values (Format::vst3, Format::lv2),
