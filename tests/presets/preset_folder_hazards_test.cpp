@@ -3,6 +3,7 @@
 #include "engine/PluginProcessor.h"
 #include "platform/cloud_documents.h"
 #include "platform/folder_listing.h"
+#include "platform/system_text.h"
 #include "presets/cloud_watcher.h"
 #include "tests/log_capture.h"
 #include "tests/message_pump.h"
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 using Names = std::set<juce::String>;
@@ -103,7 +106,7 @@ namespace
 
 TEST (FolderListing, OnlyWellFormedUtf8NamesPass)
 {
-    using platform::folder_listing::isValidUTF8;
+    using platform::system_text::isValidUTF8;
     const std::pair<const char*, bool> cases[] = {
         { "plain", true }, { "K\xC3\xA4se", true }, { "\xE2\x82\xAC", true }, { "\xF0\x9F\x8E\xB9", true },
         { "\x80", false }, { "K\xE4se", false }, { "abc\xF0", false }, { "\xE2\x82", false },
@@ -246,4 +249,64 @@ TEST_F (PresetFolderHazards, AWriteDoesNotRecreateAVanishedCloudFolder)
     EXPECT_TRUE (p->writeUserPreset ("late"));
     EXPECT_FALSE (cloud().exists());
     EXPECT_TRUE (local().getChildFile ("late.json").existsAsFile());
+}
+
+// A legacy home folder, or a disk mounted under a Latin-1 name, puts bytes
+// that are no UTF-8 into a folder's path: such a folder is not used, the log
+// says why (and the name panel, for the cloud), and nothing overruns.
+TEST_F (PresetFolderHazards, AFolderWhosePathIsNoUtf8IsNotUsedAndTheLogSaysWhy)
+{
+    namespace fs = std::filesystem;
+    const auto home = root.getChildFile ("home");
+    put (home, ".config/Zorvalune/userPresets/mine.json", soft);
+    const auto savedHome = juce::SystemStats::getEnvironmentVariable ("HOME", {});
+    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+
+    for (const std::string bad : { "\x80" "Alte Sicherung 1998", "\xC0" "Dossiers de travail" })
+    {
+        // The framework's own listing would trip over the name: made and removed by its bytes.
+        const fs::path folder = root.getFullPathName().toStdString() + "/" + bad;
+        fs::create_directories (folder / "Zorvalune/userPresets");
+        std::ofstream (folder / "Zorvalune/userPresets/unseen.json") << "{}";
+        std::ofstream (folder / "unseen.json") << "{}";
+        const int reports = log.count ("not valid UTF-8");
+
+        setenv ("XDG_CONFIG_HOME", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_EQ (p.userPresetNames, (Names { "mine" }));   // as with no XDG_CONFIG_HOME
+            EXPECT_TRUE (p.writeUserPreset ("new"));
+            EXPECT_TRUE (home.getChildFile (".config/Zorvalune/userPresets/new.json").existsAsFile());
+            EXPECT_TRUE (home.getChildFile (".config/Zorvalune/userPresets/new.json").deleteFile());
+        }
+        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 1);
+        EXPECT_EQ (log.count (platform::system_text::printable (folder.string())), 1);
+
+        setenv ("XDG_CONFIG_HOME", root.getFullPathName().toRawUTF8(), 1);
+        setenv ("ZORVALUNE_CLOUD_DOCUMENTS", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            test_support::pumpMessagesFor (50);
+            EXPECT_EQ (p.iCloudAvailable, 0);
+            EXPECT_TRUE (p.cloudStatusText().contains ("name"));
+            EXPECT_TRUE (p.writeUserPreset ("kept"));
+            EXPECT_TRUE (local().getChildFile ("kept.json").existsAsFile());
+        }
+        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 2);
+        unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
+
+        // Named in the shared preferences instead, by a text editor that wrote Latin-1.
+        const auto preferences = root.getFullPathName().toStdString() + "/Zorvalune/preferences.xml";
+        std::ofstream (preferences) << "<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"cloudDocumentsFolder\" val=\""
+                                    << folder.string() << "\"/></PROPERTIES>\n";
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_EQ (p.iCloudAvailable, 0);
+            EXPECT_TRUE (p.cloudStatusText().contains ("name"));
+        }
+        fs::remove (preferences);
+        fs::remove_all (folder);
+    }
+
+    setenv ("HOME", savedHome.toRawUTF8(), 1);
 }
