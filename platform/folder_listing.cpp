@@ -3,7 +3,32 @@
 #include "system_text.h"
 
 #include <dirent.h>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
+
+namespace
+{
+    std::atomic<bool> hooked { false };
+    std::mutex hookLock;
+    std::shared_ptr<const std::function<void()>> entryHook;
+
+    void runEntryHook()
+    {
+        if (! hooked.load (std::memory_order_relaxed))
+            return;
+
+        std::shared_ptr<const std::function<void()>> hook;
+
+        {
+            const std::lock_guard<std::mutex> hold (hookLock);
+            hook = entryHook;
+        }
+
+        if (hook != nullptr)
+            (*hook)();
+    }
+}
 
 std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (const std::string& folder, const std::atomic<bool>* stop)
 {
@@ -15,9 +40,15 @@ std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (
 
     const int folderFd = ::dirfd (dir);
 
-    while (const auto* e = ::readdir (dir))
+    for (;;)
     {
         if (stop != nullptr && stop->load (std::memory_order_relaxed))
+            break;
+
+        runEntryHook();
+        const auto* e = ::readdir (dir);
+
+        if (e == nullptr)
             break;
 
         const std::string name (e->d_name);
@@ -43,4 +74,11 @@ std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (
 juce::String platform::folder_listing::nameOf (const std::string& utf8Name)
 {
     return platform::system_text::decode (utf8Name).value_or (juce::String());
+}
+
+void platform::folder_listing::setEntryHookForTesting (std::function<void()> hook)
+{
+    const std::lock_guard<std::mutex> hold (hookLock);
+    entryHook = hook ? std::make_shared<const std::function<void()>> (std::move (hook)) : nullptr;
+    hooked = entryHook != nullptr;
 }

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,4 +28,8 @@ namespace platform::folder_listing
     // The file name as the framework may hold it; empty when it cannot be
     // held faithfully.
     juce::String nameOf (const std::string& utf8Name);
+
+    // Tests: runs on the listing's thread before each entry filesIn reads,
+    // standing for a file system that is slow or hangs; {} removes it.
+    void setEntryHookForTesting (std::function<void()> hook);
 }

@@ -10,6 +10,7 @@
 #include "tests/preset_folder_fixture.h"
 
 #include <chrono>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -207,6 +208,43 @@ TEST_F (PresetFolderHazards, AFolderOfManyFilesCostsTheMessageThreadNothingWhile
     EXPECT_EQ (log.count ("iCloud files"), 1);
     // Generous: scanning these folders on the message thread took far longer.
     EXPECT_LT (std::chrono::duration_cast<std::chrono::milliseconds> (longest).count(), 250);
+}
+
+// A scan that hangs in a network mount that stopped answering holds up no
+// one: the instance that watched the folder goes at once (here on the
+// message thread), and the scan ends on its own once the mount answers.
+TEST_F (PresetFolderHazards, AHungScanHoldsUpNoOne)
+{
+    putRaw (cloud(), "a.json");
+    auto p = watching();
+
+    struct mount { std::atomic<bool> hung { false }, answers { false }; };
+    const auto m = std::make_shared<mount>();
+    platform::folder_listing::setEntryHookForTesting ([m]
+    {
+        m->hung = true;
+
+        while (! m->answers)
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    });
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return m->hung.load(); }, 5000));
+
+    // Should the instance wait for the scan after all, the mount answers in the end.
+    std::thread answersLate ([m]
+    {
+        for (int i = 0; i < 2000 && ! m->answers; ++i)
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+
+        m->answers = true;
+    });
+    p.reset();
+    const bool goneWhileHung = ! m->answers;
+    m->answers = true;
+    answersLate.join();
+    platform::folder_listing::setEntryHookForTesting ({});
+    EXPECT_TRUE (goneWhileHung);
+
+    EXPECT_EQ (watching()->userPresetNames, (Names { "a" }));   // watched anew
 }
 
 // A synced folder can be unmounted or deleted while in use: the presets are
