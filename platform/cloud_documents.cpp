@@ -39,11 +39,11 @@ namespace
         if (const auto variable = environment ("ZORVALUNE_CLOUD_DOCUMENTS"))
         {
             unusable = ! isValidUTF8 (variable->data(), variable->size());
-            folder = folderAt (*variable, "ZORVALUNE_CLOUD_DOCUMENTS");
+            folder = fileAt (*variable, "ZORVALUNE_CLOUD_DOCUMENTS");
         }
         else if (const auto stored = platform::user_defaults::getString ("cloudDocumentsFolder"))
         {
-            folder = folderAt (stored->toStdString(), "cloudDocumentsFolder");
+            folder = fileAt (stored->toStdString(), "cloudDocumentsFolder");
         }
         else
         {

@@ -3,6 +3,7 @@
 #include "system_log.h"
 
 #include <cstdio>
+#include <dlfcn.h>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -107,14 +108,14 @@ std::optional<std::string> platform::system_text::environment (const char* name)
     return std::nullopt;
 }
 
-std::optional<juce::File> platform::system_text::folderAt (const std::string& bytes, const char* source)
+std::optional<juce::File> platform::system_text::fileAt (const std::string& bytes, const char* source)
 {
     const auto path = decode (bytes);
 
     if (! path.has_value())
     {
         // Paths are looked up often (every preset operation): one line each is enough.
-        reportOnce ("\nZorvalune : the folder in " + std::string (source) + " is not used, its path is not valid UTF-8: "
+        reportOnce ("\nZorvalune : the path in " + std::string (source) + " is not used, it is not valid UTF-8: "
                     + printable (bytes) + "\n");
 
         return std::nullopt;
@@ -137,7 +138,7 @@ std::optional<juce::File> platform::system_text::folderAt (const std::string& by
 std::optional<juce::File> platform::system_text::homeFolder()
 {
     if (const auto home = environment ("HOME"); home.has_value() && ! home->empty())
-        return home->front() == '/' ? folderAt (*home, "HOME") : std::nullopt;
+        return home->front() == '/' ? fileAt (*home, "HOME") : std::nullopt;
 
     std::vector<char> buffer (16384);
     struct passwd entry {};
@@ -147,7 +148,24 @@ std::optional<juce::File> platform::system_text::homeFolder()
         || found->pw_dir == nullptr || found->pw_dir[0] != '/')
         return std::nullopt;
 
-    return folderAt (found->pw_dir, "the user database's home folder");
+    return fileAt (found->pw_dir, "the user database's home folder");
+}
+
+std::optional<juce::File> platform::system_text::loadedFile()
+{
+    Dl_info info {};
+
+    if (::dladdr (reinterpret_cast<void*> (&loadedFile), &info) == 0 || info.dli_fname == nullptr)
+        return std::nullopt;
+
+    char* resolved = ::realpath (info.dli_fname, nullptr);
+
+    if (resolved == nullptr)
+        return std::nullopt;
+
+    const std::string path (resolved);
+    std::free (resolved);
+    return fileAt (path, "the plug-in's own path");
 }
 
 void platform::system_text::reportOnce (const std::string& line)

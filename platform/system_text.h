@@ -28,14 +28,18 @@ namespace platform::system_text
     // An environment variable's bytes; none when it is unset.
     std::optional<std::string> environment (const char* name);
 
-    // The folder at an absolute path given as bytes ("~" standing for the home
-    // folder); none for a relative or empty one, and none for one that is not
-    // valid UTF-8, which the system log reports once per path, naming
-    // `source` (where the path came from).
-    std::optional<juce::File> folderAt (const std::string& bytes, const char* source);
+    // The file or folder at an absolute path given as bytes ("~" standing for
+    // the home folder); none for a relative or empty one, and none for one
+    // that is not valid UTF-8, which the system log reports once per path,
+    // naming `source` (where the path came from).
+    std::optional<juce::File> fileAt (const std::string& bytes, const char* source);
 
     // $HOME, or the user database's entry when it is unset.
     std::optional<juce::File> homeFolder();
+
+    // The file this code was loaded from (the plug-in's library, or the
+    // program), links resolved; none when its path is not valid UTF-8.
+    std::optional<juce::File> loadedFile();
 
     // Writes a line to the system log unless it was written before: what is
     // wrong with a path is said once, not at every use.

@@ -32,7 +32,7 @@ namespace
 
     std::optional<juce::File> folderAt (const std::string& path)
     {
-        return path.size() >= 2 ? platform::system_text::folderAt (path, "the cloud documents path") : std::nullopt;
+        return path.size() >= 2 ? platform::system_text::fileAt (path, "the cloud documents path") : std::nullopt;
     }
 }
 
