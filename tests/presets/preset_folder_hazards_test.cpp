@@ -208,6 +208,19 @@ TEST_F (PresetFolderHazards, AFolderOfManyFilesCostsTheMessageThreadNothingWhile
     EXPECT_EQ (log.count ("iCloud files"), 1);
     // Generous: scanning these folders on the message thread took far longer.
     EXPECT_LT (std::chrono::duration_cast<std::chrono::milliseconds> (longest).count(), 250);
+
+    // A change is worked out once for every instance: a rewritten document
+    // changes no name and bothers no editor; a new one reaches both, as one text.
+    auto q = watching();
+    const int refreshesQ = q->editorRefreshRequests.load();
+    putRaw (cloud(), "p1.json", "{ }");
+    test_support::pumpMessagesFor (1200);
+    EXPECT_EQ (p->editorRefreshRequests.load() + q->editorRefreshRequests.load(), refreshes + refreshesQ);
+
+    putRaw (cloud(), "new.json", "{}");
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return p->userPresetNames.count ("new") + q->userPresetNames.count ("new") == 2; }, 5000));
+    EXPECT_EQ (p->userPresetNames.find ("new")->getCharPointer(), q->userPresetNames.find ("new")->getCharPointer());
+    EXPECT_EQ (p->editorRefreshRequests.load() + q->editorRefreshRequests.load(), refreshes + refreshesQ + 2);
 }
 
 // A scan that hangs in a network mount that stopped answering holds up no
@@ -320,6 +333,17 @@ TEST_F (PresetFolderHazards, AFolderWhosePathIsNoUtf8IsNotUsedAndTheLogSaysWhy)
         EXPECT_EQ (log.count ("not valid UTF-8"), reports + 1);
         EXPECT_EQ (log.count (platform::system_text::printable (folder.string())), 1);
 
+        // With the home folder unusable too, nothing is kept anywhere.
+        setenv ("HOME", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_TRUE (p.userPresetNames.empty());
+            EXPECT_FALSE (p.writeUserPreset ("nowhere"));
+            EXPECT_FALSE (p.saveDefaultSettings());
+            EXPECT_FALSE (fs::exists ("/nowhere.json") || fs::exists ("/ZorvaluneDefault.json"));
+        }
+        setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+
         setenv ("XDG_CONFIG_HOME", root.getFullPathName().toRawUTF8(), 1);
         setenv ("ZORVALUNE_CLOUD_DOCUMENTS", folder.c_str(), 1);
         {
@@ -330,7 +354,7 @@ TEST_F (PresetFolderHazards, AFolderWhosePathIsNoUtf8IsNotUsedAndTheLogSaysWhy)
             EXPECT_TRUE (p.writeUserPreset ("kept"));
             EXPECT_TRUE (local().getChildFile ("kept.json").existsAsFile());
         }
-        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 2);
+        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 3);   // XDG_CONFIG_HOME, HOME, the cloud
         unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
 
         // Named in the shared preferences instead, by a text editor that wrote Latin-1.
