@@ -373,6 +373,8 @@ platform::cloud_documents::makeDocumentList (const std::string& folder, std::vec
 {
     auto list = std::make_shared<document_list>();
     std::sort (documents.begin(), documents.end(), [] (const auto& a, const auto& b) { return a.path < b.path; });
+    documents.erase (std::unique (documents.begin(), documents.end(), [] (const auto& a, const auto& b) { return a.path == b.path; }),
+                     documents.end());
 
     // Only documents directly in the folder can be loaded under their name.
     for (const auto& d : documents)

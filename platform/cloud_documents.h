@@ -45,7 +45,7 @@ namespace platform::cloud_documents
     // the names are worked out once per folder and change, off the message thread.
     struct document_list
     {
-        std::vector<document> documents;   // sorted by path
+        std::vector<document> documents;   // sorted by path, each once
         std::vector<juce::String> names;   // sorted, each once: the named current documents directly in the folder
     };
 
