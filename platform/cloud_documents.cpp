@@ -173,8 +173,15 @@ namespace
         std::uint64_t generations = 0;
         const auto folder = platform::system_text::decode (core->path);
 
+        // Earlier looks that queries may still hold: once they let go, a big
+        // folder's list is freed here rather than on the message thread.
+        std::vector<shared_state> retired;
+
         while (! core->stopping)
         {
+            retired.erase (std::remove_if (retired.begin(), retired.end(), [] (const auto& r) { return r.use_count() == 1; }),
+                           retired.end());
+
             auto now = std::make_shared<folder_state>();
             now->present = folder.has_value() && juce::File (*folder).isDirectory();
 
@@ -199,6 +206,10 @@ namespace
                 now->list = platform::cloud_documents::makeDocumentList (core->path, std::move (documents), core->namer,
                                                                          seen != nullptr ? seen->list : nullptr);
                 now->generation = ++generations;
+
+                if (seen != nullptr)
+                    retired.push_back (seen);
+
                 seen = now;
                 std::vector<std::weak_ptr<subscription>> receivers;
 
