@@ -26,6 +26,7 @@
 class ZorvaluneAudioProcessorEditor;
 
 namespace MIDI_WRAPPER { class midi_wrapper; }
+namespace platform::cloud_documents { struct document_list; }
 
 // One plug-in instance. It uses the framework's index-based parameter
 // interface: 48 parameters stored normalised in `parameterValues`.
@@ -205,7 +206,7 @@ public:
 
     //============================================================================== cloud preset folder
     // The file-list callback that this processor's document scanner reports to.
-    std::function<void (void*, std::vector<std::string>)> get_iCloudContainerCallback();
+    std::function<void (void*, std::shared_ptr<const platform::cloud_documents::document_list>)> get_iCloudContainerCallback();
 
     //============================================================================== editor link
     // Asks the open editor, if any, to refresh. Safe from any thread: it only
@@ -395,6 +396,7 @@ private:
     // The file the current preset came from; for a name a session restored,
     // the one that name leads to.
     juce::File currentUserPresetFile();
+    juce::File defaultSettingsFile();
     int mainBusChannelCount (bool isInput) const;
     void reserveAudioMemory (int channels, int maximumBlockSize);
 

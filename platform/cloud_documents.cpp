@@ -1,17 +1,20 @@
 #include "cloud_documents.h"
 
+#include "folder_listing.h"
 #include "system_log.h"
+#include "system_text.h"
 #include "user_defaults.h"
 
 #include <juce_events/juce_events.h>
 
-#include "folder_listing.h"
-
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
+#include <condition_variable>
+#include <dlfcn.h>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <thread>
 
 namespace
 {
@@ -19,7 +22,9 @@ namespace
     juce::File testFolder;
     platform::cloud_documents::query_factory testQueries;
 
-    juce::File configuredFolder()
+    // The folder the configuration names; an empty File when it names none,
+    // and when it names one by a path that is not valid UTF-8 (`unusable`).
+    juce::File configuredFolder (bool& unusable)
     {
         {
             const std::lock_guard<std::mutex> lock (settingsMutex);
@@ -28,14 +33,24 @@ namespace
                 return testFolder;
         }
 
-        juce::String path;
+        using namespace platform::system_text;
+        std::optional<juce::File> folder;
 
-        if (const char* variable = std::getenv ("ZORVALUNE_CLOUD_DOCUMENTS"))
-            path = juce::String::fromUTF8 (variable);
+        if (const auto variable = environment ("ZORVALUNE_CLOUD_DOCUMENTS"))
+        {
+            unusable = ! isValidUTF8 (variable->data(), variable->size());
+            folder = fileAt (*variable, "ZORVALUNE_CLOUD_DOCUMENTS");
+        }
+        else if (const auto stored = platform::user_defaults::getString ("cloudDocumentsFolder"))
+        {
+            folder = fileAt (stored->toStdString(), "cloudDocumentsFolder");
+        }
         else
-            path = platform::user_defaults::getString ("cloudDocumentsFolder");
+        {
+            unusable = true;
+        }
 
-        return juce::File::isAbsolutePath (path) ? juce::File (path) : juce::File();
+        return folder.value_or (juce::File());
     }
 
     // A sync client changes files behind our back and tells nobody we could
@@ -44,14 +59,16 @@ namespace
 
     using platform::cloud_documents::query_event;
 
-    // What one look at a folder found: its files directly inside, by name.
+    // What one look at a folder found: its files directly inside, by name,
+    // and the list made of them for the queries.
     struct folder_state
     {
         std::uint64_t generation = 0;   // later looks have higher numbers
         bool present = false;
         std::vector<platform::folder_listing::entry> files;
+        std::shared_ptr<const platform::cloud_documents::document_list> list;
 
-        bool operator== (const folder_state& o) const
+        bool sameFilesAs (const folder_state& o) const
         {
             return present == o.present
                 && std::equal (files.begin(), files.end(), o.files.begin(), o.files.end(), [] (const auto& a, const auto& b)
@@ -97,23 +114,148 @@ namespace
         listener (event);
     }
 
-    // Looks at one folder on a thread of its own, for every query of the
-    // process that watches it: the message thread only hears of changes.
-    // Links to folders are not followed, and neither are subfolders.
-    class folder_watch final : private juce::Thread
+    void hand (const std::shared_ptr<subscription>& sub, const shared_state& state)
     {
-    public:
-        explicit folder_watch (std::string folderPath) : juce::Thread ("Zorvalune folder watch"), path (std::move (folderPath))
         {
-            startThread();
+            const std::lock_guard<std::recursive_mutex> hold (sub->lock);
+
+            // A new query may be handed the last look after a newer one.
+            if (sub->latest != nullptr && sub->latest->generation >= state->generation)
+                return;
+
+            sub->latest = state;
         }
 
-        ~folder_watch() override
+        postDelivery (sub);
+    }
+
+    // A thread left in a hung scan still runs our code after its owner let it
+    // go: the library must then stay loaded when the host releases it.
+    void keepLibraryLoaded()
+    {
+        static std::once_flag once;
+
+        std::call_once (once, []
         {
-            stopping = true;
-            signalThreadShouldExit();
-            notify();
-            waitForThreadToExit (-1);
+            Dl_info info {};
+
+            if (::dladdr (reinterpret_cast<void*> (&keepLibraryLoaded), &info) != 0 && info.dli_fname != nullptr)
+                ::dlopen (info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+        });
+    }
+
+    // What a folder watch's thread uses, owned by the thread and the watch
+    // together: a scan stuck in a hung network mount outlives the watch, and
+    // finds all it touches still there when it returns.
+    struct watch_core
+    {
+        watch_core (std::string p, platform::cloud_documents::document_namer n) : path (std::move (p)), namer (n) {}
+
+        const std::string path;
+        const platform::cloud_documents::document_namer namer;
+        std::atomic<bool> stopping { false };
+
+        std::mutex lock;   // guards what follows
+        std::condition_variable changed;
+        std::vector<std::weak_ptr<subscription>> subscribers;
+        shared_state last;
+        bool finished = false;
+    };
+
+    // Looks at one folder on a thread of its own, for every query of the
+    // process that watches it: the message thread only hears of changes, and
+    // gets the names worked out. Links to folders are not followed, and
+    // neither are subfolders.
+    void watchFolder (const std::shared_ptr<watch_core> core)
+    {
+        ::pthread_setname_np (::pthread_self(), "Zorvalune watch");
+        std::shared_ptr<folder_state> seen;
+        std::uint64_t generations = 0;
+        const auto folder = platform::system_text::decode (core->path);
+
+        // Earlier looks that queries may still hold: once they let go, a big
+        // folder's list is freed here rather than on the message thread.
+        std::vector<shared_state> retired;
+
+        while (! core->stopping)
+        {
+            retired.erase (std::remove_if (retired.begin(), retired.end(), [] (const auto& r) { return r.use_count() == 1; }),
+                           retired.end());
+
+            auto now = std::make_shared<folder_state>();
+            now->present = folder.has_value() && juce::File (*folder).isDirectory();
+
+            if (now->present)
+                for (auto& file : platform::folder_listing::filesIn (core->path, &core->stopping))
+                    if (file.name.size() > 5 && file.name.compare (file.name.size() - 5, 5, ".json") == 0)
+                        now->files.push_back (std::move (file));
+
+            std::sort (now->files.begin(), now->files.end(), [] (const auto& a, const auto& b) { return a.name < b.name; });
+
+            if (core->stopping)
+                break;
+
+            if (seen == nullptr || ! now->sameFilesAs (*seen))
+            {
+                std::vector<platform::cloud_documents::document> documents;
+                documents.reserve (now->files.size());
+
+                for (const auto& file : now->files)
+                    documents.push_back ({ core->path + "/" + file.name, true });
+
+                now->list = platform::cloud_documents::makeDocumentList (core->path, std::move (documents), core->namer,
+                                                                         seen != nullptr ? seen->list : nullptr);
+                now->generation = ++generations;
+
+                if (seen != nullptr)
+                    retired.push_back (seen);
+
+                seen = now;
+                std::vector<std::weak_ptr<subscription>> receivers;
+
+                {
+                    const std::lock_guard<std::mutex> hold (core->lock);
+                    core->last = seen;
+                    core->subscribers.erase (std::remove_if (core->subscribers.begin(), core->subscribers.end(),
+                                                             [] (const auto& w) { return w.expired(); }),
+                                             core->subscribers.end());
+                    receivers = core->subscribers;
+                }
+
+                for (const auto& weak : receivers)
+                    if (const auto sub = weak.lock())
+                        hand (sub, seen);
+            }
+
+            std::unique_lock<std::mutex> hold (core->lock);
+            core->changed.wait_for (hold, std::chrono::milliseconds (folderPollIntervalMs), [&] { return core->stopping.load(); });
+        }
+
+        const std::lock_guard<std::mutex> hold (core->lock);
+        core->finished = true;
+        core->changed.notify_all();
+    }
+
+    class folder_watch final
+    {
+    public:
+        folder_watch (std::string path, platform::cloud_documents::document_namer namer)
+            : core (std::make_shared<watch_core> (std::move (path), namer))
+        {
+            std::thread (watchFolder, core).detach();
+        }
+
+        // Never waits on a scan: whoever drops the last query (often the
+        // message thread) must not hang with a network mount. A thread that
+        // ends at once is seen out; one that does not carries on alone.
+        ~folder_watch()
+        {
+            std::unique_lock<std::mutex> hold (core->lock);
+            core->stopping = true;
+            core->changed.notify_all();
+
+            if (! core->changed.wait_for (hold, std::chrono::milliseconds (20), [this] { return core->finished; }))
+                keepLibraryLoaded();
         }
 
         void add (const std::shared_ptr<subscription>& sub)
@@ -121,9 +263,9 @@ namespace
             shared_state now;
 
             {
-                const std::lock_guard<std::mutex> hold (subscribersLock);
-                subscribers.push_back (sub);
-                now = last;
+                const std::lock_guard<std::mutex> hold (core->lock);
+                core->subscribers.push_back (sub);
+                now = core->last;
             }
 
             // From the message thread, not from whatever lock the caller holds.
@@ -136,83 +278,22 @@ namespace
         }
 
     private:
-        void run() override
-        {
-            while (! threadShouldExit())
-            {
-                auto now = std::make_shared<folder_state>();
-                now->present = juce::File (juce::String::fromUTF8 (path.c_str())).isDirectory();
-
-                if (now->present)
-                    for (auto& file : platform::folder_listing::filesIn (path, &stopping))
-                        if (file.name.size() > 5 && file.name.compare (file.name.size() - 5, 5, ".json") == 0)
-                            now->files.push_back (std::move (file));
-
-                std::sort (now->files.begin(), now->files.end(), [] (const auto& a, const auto& b) { return a.name < b.name; });
-
-                if (stopping)
-                    break;
-
-                if (seen == nullptr || ! (*now == *seen))
-                {
-                    now->generation = ++generations;
-                    seen = now;
-                    std::vector<std::weak_ptr<subscription>> receivers;
-
-                    {
-                        const std::lock_guard<std::mutex> hold (subscribersLock);
-                        last = seen;
-                        subscribers.erase (std::remove_if (subscribers.begin(), subscribers.end(), [] (const auto& w) { return w.expired(); }),
-                                           subscribers.end());
-                        receivers = subscribers;
-                    }
-
-                    for (const auto& weak : receivers)
-                        if (const auto sub = weak.lock())
-                            hand (sub, seen);
-                }
-
-                wait (folderPollIntervalMs);
-            }
-        }
-
-        static void hand (const std::shared_ptr<subscription>& sub, const shared_state& state)
-        {
-            {
-                const std::lock_guard<std::recursive_mutex> hold (sub->lock);
-
-                // A new query may be handed the last look after a newer one.
-                if (sub->latest != nullptr && sub->latest->generation >= state->generation)
-                    return;
-
-                sub->latest = state;
-            }
-
-            postDelivery (sub);
-        }
-
-        const std::string path;
-        std::atomic<bool> stopping { false };
-        std::mutex subscribersLock;
-        std::vector<std::weak_ptr<subscription>> subscribers;
-        shared_state last;   // written by the watch thread under subscribersLock
-        std::shared_ptr<folder_state> seen;   // the watch thread's own
-        std::uint64_t generations = 0;
+        const std::shared_ptr<watch_core> core;
     };
 
     // One watch per folder, kept while some query uses it.
-    std::shared_ptr<folder_watch> watchOf (const std::string& path)
+    std::shared_ptr<folder_watch> watchOf (const std::string& path, platform::cloud_documents::document_namer namer)
     {
         static std::mutex watchesLock;
-        static std::map<std::string, std::weak_ptr<folder_watch>> watches;
+        static std::map<std::pair<std::string, platform::cloud_documents::document_namer>, std::weak_ptr<folder_watch>> watches;
 
         const std::lock_guard<std::mutex> hold (watchesLock);
-        auto& entry = watches[path];
+        auto& entry = watches[{ path, namer }];
         auto watch = entry.lock();
 
         if (watch == nullptr)
         {
-            watch = std::make_shared<folder_watch> (path);
+            watch = std::make_shared<folder_watch> (path, namer);
             entry = watch;
         }
 
@@ -222,7 +303,7 @@ namespace
     class folder_query final : public platform::cloud_documents::document_query
     {
     public:
-        explicit folder_query (const std::string& path) : folder (path) {}
+        folder_query (const std::string& path, platform::cloud_documents::document_namer n) : folder (path), namer (n) {}
         ~folder_query() override { stop(); }
 
         void start (std::function<void (query_event)> listener) override
@@ -231,7 +312,7 @@ namespace
                 stop();
             sub = std::make_shared<subscription>();
             sub->onEvent = std::move (listener);
-            watch = watchOf (folder);
+            watch = watchOf (folder, namer);
             watch->add (sub);
         }
 
@@ -261,22 +342,18 @@ namespace
                 postDelivery (sub);
         }
 
-        std::vector<platform::cloud_documents::document> results() const override
+        std::shared_ptr<const platform::cloud_documents::document_list> results() const override
         {
+            static const auto none = std::make_shared<const platform::cloud_documents::document_list>();
             const std::lock_guard<std::recursive_mutex> hold (sub->lock);
-            std::vector<platform::cloud_documents::document> documents;
-
-            if (sub->delivered != nullptr)
-                for (const auto& file : sub->delivered->files)
-                    documents.push_back ({ folder + "/" + file.name, true });
-
-            return documents;
+            return sub->delivered != nullptr ? sub->delivered->list : none;
         }
 
         void startDownloading (const std::string&) override {}   // a local file is here already
 
     private:
         const std::string folder;
+        const platform::cloud_documents::document_namer namer;
         std::shared_ptr<subscription> sub = std::make_shared<subscription>();
         std::shared_ptr<folder_watch> watch;
     };
@@ -287,10 +364,57 @@ bool platform::cloud_documents::hasIdentityToken()
     return documentsFolder() != juce::File();
 }
 
+bool platform::cloud_documents::pathIsUnusable()
+{
+    bool unusable = false;
+    configuredFolder (unusable);
+    return unusable;
+}
+
 juce::File platform::cloud_documents::documentsFolder()
 {
-    const auto folder = configuredFolder();
-    return folder.isDirectory() ? folder : juce::File();
+    bool unusable = false;
+    const auto folder = configuredFolder (unusable);
+    return folder != juce::File() && folder.isDirectory() ? folder : juce::File();
+}
+
+std::shared_ptr<const platform::cloud_documents::document_list>
+platform::cloud_documents::makeDocumentList (const std::string& folder, std::vector<document> documents, document_namer namer,
+                                             const std::shared_ptr<const document_list>& previous)
+{
+    auto list = std::make_shared<document_list>();
+    std::sort (documents.begin(), documents.end(), [] (const auto& a, const auto& b) { return a.path < b.path; });
+    documents.erase (std::unique (documents.begin(), documents.end(), [] (const auto& a, const auto& b) { return a.path == b.path; }),
+                     documents.end());
+
+    // Only documents directly in the folder can be loaded under their name.
+    for (const auto& d : documents)
+        if (d.current && d.path.size() > folder.size() + 1 && d.path.compare (0, folder.size(), folder) == 0
+            && d.path[folder.size()] == '/' && d.path.find ('/', folder.size() + 1) == std::string::npos)
+            if (const auto name = namer (d.path.substr (folder.size() + 1)); name.isNotEmpty())
+                list->names.push_back (name);
+
+    std::sort (list->names.begin(), list->names.end());
+    list->names.erase (std::unique (list->names.begin(), list->names.end()), list->names.end());
+    list->documents = std::move (documents);
+
+    // A name the previous list held keeps its text: readers of both tell it
+    // the same without reading it.
+    if (previous != nullptr)
+    {
+        auto before = previous->names.begin();
+
+        for (auto& name : list->names)
+        {
+            while (before != previous->names.end() && *before < name)
+                ++before;
+
+            if (before != previous->names.end() && *before == name)
+                name = *before;
+        }
+    }
+
+    return list;
 }
 
 void platform::cloud_documents::setDocumentsFolder (const juce::File& folder)
@@ -319,16 +443,16 @@ void platform::cloud_documents::lookUpDocumentsFolder (std::function<void (std::
 }
 
 std::unique_ptr<platform::cloud_documents::document_query>
-platform::cloud_documents::makeDocumentQuery (const std::string& documentsPath)
+platform::cloud_documents::makeDocumentQuery (const std::string& documentsPath, document_namer namer)
 {
     {
         const std::lock_guard<std::mutex> lock (settingsMutex);
 
         if (testQueries)
-            return testQueries (documentsPath);
+            return testQueries (documentsPath, namer);
     }
 
-    return std::make_unique<folder_query> (documentsPath);
+    return std::make_unique<folder_query> (documentsPath, namer);
 }
 
 void platform::cloud_documents::setDocumentQueryFactoryForTesting (query_factory factory)

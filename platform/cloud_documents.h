@@ -16,6 +16,10 @@ namespace platform::cloud_documents
 {
     bool hasIdentityToken();
 
+    // True while the configuration names a documents folder by a path that is
+    // not valid UTF-8: that folder is not used.
+    bool pathIsUnusable();
+
     // The configured documents folder while it exists, else an empty File.
     juce::File documentsFolder();
 
@@ -32,6 +36,23 @@ namespace platform::cloud_documents
         std::string path;
         bool current = true;   // false: not yet on this machine
     };
+
+    // What the product calls a document, by its file name (valid UTF-8); empty
+    // for a document that is none of its own.
+    using document_namer = juce::String (*) (const std::string& fileName);
+
+    // One look at the documents, shared by every query that was handed it:
+    // the names are worked out once per folder and change, off the message thread.
+    struct document_list
+    {
+        std::vector<document> documents;   // sorted by path, each once
+        std::vector<juce::String> names;   // sorted, each once: the named current documents directly in the folder
+    };
+
+    // A name that `previous` held too shares its text with it.
+    std::shared_ptr<const document_list> makeDocumentList (const std::string& folder, std::vector<document> documents,
+                                                           document_namer namer,
+                                                           const std::shared_ptr<const document_list>& previous = nullptr);
 
     enum class query_event { finishedGathering, updated };
 
@@ -51,16 +72,17 @@ namespace platform::cloud_documents
         virtual void disableUpdates() = 0;
         virtual void enableUpdates() = 0;
 
-        virtual std::vector<document> results() const = 0;
+        // The list last handed to the listener; never null.
+        virtual std::shared_ptr<const document_list> results() const = 0;
 
         // Asks for a document that is not yet on this machine.
         virtual void startDownloading (const std::string& path) = 0;
     };
 
     // A watcher of the folder at `documentsPath`, or what a test put in its place.
-    std::unique_ptr<document_query> makeDocumentQuery (const std::string& documentsPath);
+    std::unique_ptr<document_query> makeDocumentQuery (const std::string& documentsPath, document_namer namer);
 
-    using query_factory = std::function<std::unique_ptr<document_query> (const std::string&)>;
+    using query_factory = std::function<std::unique_ptr<document_query> (const std::string&, document_namer)>;
 
     // Tests: the queries made from now on; {} restores the folder watcher.
     void setDocumentQueryFactoryForTesting (query_factory factory);

@@ -1,11 +1,16 @@
 #include "config_folder.h"
 
-#include <cstdlib>
+#include "system_text.h"
 
 juce::File platform::configFolder()
 {
-    if (const char* xdg = std::getenv ("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/')
-        return juce::File (juce::String::fromUTF8 (xdg));
+    // An unusable value counts as none: the default folder is used.
+    if (const auto xdg = system_text::environment ("XDG_CONFIG_HOME"); xdg.has_value() && ! xdg->empty() && xdg->front() == '/')
+        if (const auto folder = system_text::fileAt (*xdg, "XDG_CONFIG_HOME"))
+            return *folder;
 
-    return juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile (".config");
+    if (const auto home = system_text::homeFolder())
+        return home->getChildFile (".config");
+
+    return {};
 }

@@ -5,6 +5,7 @@
 namespace platform
 {
     // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
-    // path, else ~/.config. Our product folder lives inside it.
+    // path, else ~/.config. Our product folder lives inside it. An empty File
+    // when neither path can be used (not valid UTF-8): nothing is kept then.
     juce::File configFolder();
 }

@@ -1,48 +1,33 @@
 #include "folder_listing.h"
 
+#include "system_text.h"
+
 #include <dirent.h>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 
-bool platform::folder_listing::isValidUTF8 (const char* bytes, size_t length)
+namespace
 {
-    const auto* s = reinterpret_cast<const unsigned char*> (bytes);
+    std::atomic<bool> hooked { false };
+    std::mutex hookLock;
+    std::shared_ptr<const std::function<void()>> entryHook;
 
-    for (size_t i = 0; i < length;)
+    void runEntryHook()
     {
-        const unsigned c = s[i];
+        if (! hooked.load (std::memory_order_relaxed))
+            return;
 
-        if (c == 0)
-            return false;
+        std::shared_ptr<const std::function<void()>> hook;
 
-        if (c < 0x80) { ++i; continue; }
+        {
+            const std::lock_guard<std::mutex> hold (hookLock);
+            hook = entryHook;
+        }
 
-        // Lead byte: number of continuation bytes and the range its second byte must fall in.
-        int more = 0;
-        unsigned low = 0x80, high = 0xBF;
-
-        if (c >= 0xC2 && c <= 0xDF)      more = 1;
-        else if (c == 0xE0)              { more = 2; low = 0xA0; }
-        else if (c == 0xED)              { more = 2; high = 0x9F; }   // no surrogates
-        else if (c >= 0xE1 && c <= 0xEF) more = 2;
-        else if (c == 0xF0)              { more = 3; low = 0x90; }
-        else if (c == 0xF4)              { more = 3; high = 0x8F; }   // nothing above U+10FFFF
-        else if (c >= 0xF1 && c <= 0xF3) more = 3;
-        else                             return false;
-
-        if (i + (size_t) more >= length)
-            return false;
-
-        if (s[i + 1] < low || s[i + 1] > high)
-            return false;
-
-        for (int k = 2; k <= more; ++k)
-            if (s[i + (size_t) k] < 0x80 || s[i + (size_t) k] > 0xBF)
-                return false;
-
-        i += (size_t) more + 1;
+        if (hook != nullptr)
+            (*hook)();
     }
-
-    return true;
 }
 
 std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (const std::string& folder, const std::atomic<bool>* stop)
@@ -55,14 +40,20 @@ std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (
 
     const int folderFd = ::dirfd (dir);
 
-    while (const auto* e = ::readdir (dir))
+    for (;;)
     {
         if (stop != nullptr && stop->load (std::memory_order_relaxed))
             break;
 
+        runEntryHook();
+        const auto* e = ::readdir (dir);
+
+        if (e == nullptr)
+            break;
+
         const std::string name (e->d_name);
 
-        if (name[0] == '.' || ! isValidUTF8 (name.data(), name.size()))
+        if (name[0] == '.' || ! platform::system_text::isValidUTF8 (name.data(), name.size()))
             continue;
 
         if (e->d_type == DT_DIR)
@@ -82,8 +73,12 @@ std::vector<platform::folder_listing::entry> platform::folder_listing::filesIn (
 
 juce::String platform::folder_listing::nameOf (const std::string& utf8Name)
 {
-    if (! isValidUTF8 (utf8Name.data(), utf8Name.size()))
-        return {};
+    return platform::system_text::decode (utf8Name).value_or (juce::String());
+}
 
-    return juce::String::fromUTF8 (utf8Name.data(), (int) utf8Name.size());
+void platform::folder_listing::setEntryHookForTesting (std::function<void()> hook)
+{
+    const std::lock_guard<std::mutex> hold (hookLock);
+    entryHook = hook ? std::make_shared<const std::function<void()>> (std::move (hook)) : nullptr;
+    hooked = entryHook != nullptr;
 }

@@ -3,13 +3,14 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Lists a folder's files by their raw names. The framework's listing decodes
 // every name as UTF-8 and misreads, or overruns on, names that are not; a
-// synced folder can hold any bytes, so names are checked before anything
-// else sees them.
+// synced folder can hold any bytes, so names are checked (system_text.h)
+// before anything else sees them.
 namespace platform::folder_listing
 {
     struct entry
@@ -17,10 +18,6 @@ namespace platform::folder_listing
         std::string name;                 // valid UTF-8, never "." or ".."
         juce::int64 modifiedMs = 0, size = 0;
     };
-
-    // True when the bytes are well-formed UTF-8 without a NUL: shortest forms
-    // only, no surrogates, nothing above U+10FFFF.
-    bool isValidUTF8 (const char* bytes, size_t length);
 
     // The regular files directly in `folder` (a link counts as the file it
     // leads to; folders, and links to them, are never entered), in no
@@ -31,4 +28,8 @@ namespace platform::folder_listing
     // The file name as the framework may hold it; empty when it cannot be
     // held faithfully.
     juce::String nameOf (const std::string& utf8Name);
+
+    // Tests: runs on the listing's thread before each entry filesIn reads,
+    // standing for a file system that is slow or hangs; {} removes it.
+    void setEntryHookForTesting (std::function<void()> hook);
 }

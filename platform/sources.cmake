@@ -1,5 +1,6 @@
 target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/system_log.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/system_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/user_defaults.cpp
     ${CMAKE_CURRENT_LIST_DIR}/config_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cloud_documents.cpp

@@ -5,22 +5,30 @@
 
 #include "user_preset_names.h"
 #include "../engine/PluginProcessor.h"
+#include "../platform/folder_listing.h"
 #include "../platform/system_log.h"
+#include "../platform/system_text.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <cstring>
 
 std::map<void*, std::unique_ptr<iCloudDocScanner>> sCloudscanners;
 std::mutex sCloudscannersLock;
 
 namespace
 {
-    void remove (std::vector<std::string>& list, const std::string& path)
-    {
-        list.erase (std::remove (list.begin(), list.end(), path), list.end());
-    }
+    const std::vector<platform::cloud_documents::document> noDocuments;
 
-    juce::File fileAt (const std::string& path) { return juce::File (juce::String::fromUTF8 (path.c_str())); }
+    juce::String fileNameOf (const std::string& path)
+    {
+        return platform::folder_listing::nameOf (path.substr (path.rfind ('/') + 1));
+    }
+}
+
+juce::String cloudPresetNameOf (const std::string& fileName)
+{
+    const auto name = user_preset_names::presetNameOf (fileName);
+    return name.endsWith (user_preset_names::localSuffix) ? juce::String() : name;
 }
 
 //============================================================================== scanner
@@ -32,9 +40,8 @@ void iCloudDocScanner::set_callback (doc_callback callback, void* caller)
 
 void iCloudDocScanner::startQuery()
 {
-    iCloudURLs.clear();
-    iCloudURLsDownloaded.clear();
-    query = platform::cloud_documents::makeDocumentQuery (documentsPath);
+    known.reset();
+    query = platform::cloud_documents::makeDocumentQuery (documentsPath, &cloudPresetNameOf);
     query->start ([this] (platform::cloud_documents::query_event event) { processiCloudFiles (event); });
 }
 
@@ -48,78 +55,48 @@ void iCloudDocScanner::stopQuery()
     query.reset();
 }
 
+// Each document not yet here is asked for once, and each that arrives is
+// reported once. Both lists are sorted by path: one pass over them finds
+// what changed, with nothing built per document.
 void iCloudDocScanner::processiCloudFiles (platform::cloud_documents::query_event event)
 {
     if (query == nullptr)
         return;
 
     query->disableUpdates();
-    const auto results = query->results();
-    std::vector<std::string> paths;
+    const auto list = query->results();
 
     if (event == platform::cloud_documents::query_event::updated)
     {
-        // Sets, not lists, to look in: a folder may hold thousands of documents.
-        std::unordered_set<std::string> seen, pending (iCloudURLs.begin(), iCloudURLs.end()),
-                                        downloaded (iCloudURLsDownloaded.begin(), iCloudURLsDownloaded.end());
+        const auto& before = known != nullptr ? known->documents : noDocuments;
+        auto was = before.begin();
 
-        for (const auto& document : results)
+        for (const auto& document : list->documents)
         {
-            seen.insert (document.path);
+            while (was != before.end() && was->path < document.path)
+                ++was;
 
-            if (document.current)
-            {
-                paths.push_back (document.path);
+            const bool listed = was != before.end() && was->path == document.path;
 
-                if (downloaded.insert (document.path).second)
-                {
-                    iCloudURLsDownloaded.push_back (document.path);
-                    pending.erase (document.path);
-                    remove (iCloudURLs, document.path);
-                    platform::system_log::noticeAndPrint ("\tpreset downloaded %s\n", fileAt (document.path).getFileName().toRawUTF8());
-                }
-            }
-            else
-            {
-                // Each pending document is asked for once.
-                if (pending.insert (document.path).second)
-                {
-                    iCloudURLs.push_back (document.path);
-                    query->startDownloading (document.path);
-                }
-
-                if (downloaded.erase (document.path) != 0)
-                    remove (iCloudURLsDownloaded, document.path);
-            }
+            if (document.current && ! (listed && was->current))
+                platform::system_log::noticeAndPrint ("\tpreset downloaded %s\n", fileNameOf (document.path).toRawUTF8());
+            else if (! document.current && (! listed || was->current))
+                query->startDownloading (document.path);
         }
-
-        for (auto* list : { &iCloudURLs, &iCloudURLsDownloaded })
-            list->erase (std::remove_if (list->begin(), list->end(), [&] (const auto& path) { return seen.count (path) == 0; }),
-                         list->end());
     }
     else
     {
-        platform::system_log::notice ("Zorvalune Found %d iCloud files\n", (int) results.size());
-        iCloudURLs.clear();
-        iCloudURLsDownloaded.clear();
+        platform::system_log::notice ("Zorvalune Found %d iCloud files\n", (int) list->documents.size());
 
-        for (const auto& document : results)
-        {
-            if (document.current)
-            {
-                iCloudURLsDownloaded.push_back (document.path);
-                paths.push_back (document.path);
-            }
-            else
-            {
-                iCloudURLs.push_back (document.path);
+        for (const auto& document : list->documents)
+            if (! document.current)
                 query->startDownloading (document.path);
-            }
-        }
     }
 
+    known = list;
+
     if (get_doc_callback)
-        get_doc_callback (caller_obj, paths);
+        get_doc_callback (caller_obj, list);
 
     query->enableUpdates();
 }
@@ -162,15 +139,26 @@ void iCloudPathCallback (void* caller, std::string path)
 
 namespace
 {
-    // Only documents directly in the folder can be loaded under their name.
-    bool isDirectlyIn (const std::string& folder, const std::string& path)
+    // Byte order is character-code order in UTF-8; names that share their
+    // text (the same report's, merged before) compare at once.
+    int order (const juce::String& a, const juce::String& b)
     {
-        return path.size() > folder.size() + 1 && path.compare (0, folder.size(), folder) == 0
-            && path[folder.size()] == '/' && path.find ('/', folder.size() + 1) == std::string::npos;
+        return a.getCharPointer() == b.getCharPointer() ? 0 : std::strcmp (a.toRawUTF8(), b.toRawUTF8());
+    }
+
+    bool isLocal (const juce::String& name)
+    {
+        static const std::string suffix = user_preset_names::localSuffix.toStdString();
+        const auto* text = name.toRawUTF8();
+        const auto length = std::strlen (text);
+        return length >= suffix.size() && std::memcmp (text + length - suffix.size(), suffix.data(), suffix.size()) == 0;
     }
 }
 
-void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
+// The names were worked out once for every processor, off the message
+// thread: here the cloud's part of the set is brought up to date in place,
+// in one pass, and a report that changes no name changes nothing.
+void iCloudFilesCallback (void* caller, const iCloudDocScanner::document_list& list)
 {
     auto& processor = *static_cast<ZorvaluneAudioProcessor*> (caller);
 
@@ -179,22 +167,45 @@ void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths)
     if (! processor.cloudFolderInUse())
         return;
 
-    const juce::String remembered = processor.currentUserPreset;
-    auto& names = processor.userPresetNames;
-
     // Local presets stay; the cloud's part is replaced whole.
+    auto& names = processor.userPresetNames;
+    auto cloud = list.names.begin();
+    bool changed = false;
+
     for (auto it = names.begin(); it != names.end();)
-        it = it->endsWith (user_preset_names::localSuffix) ? std::next (it) : names.erase (it);
+    {
+        const int o = cloud != list.names.end() ? order (*cloud, *it) : 1;
 
-    // A cloud document named like a local preset would load another file.
-    for (const auto& path : paths)
-        if (isDirectlyIn (processor.iCloudDocumentsPath, path))
-            if (const auto name = user_preset_names::presetNameOf (path.substr (path.rfind ('/') + 1));
-                name.isNotEmpty() && ! name.endsWith (user_preset_names::localSuffix))
-                names.insert (name);
+        if (o < 0)
+        {
+            names.insert (it, *cloud++);
+            changed = true;
+        }
+        else if (o == 0)
+        {
+            ++it;
+            ++cloud;
+        }
+        else if (isLocal (*it))
+        {
+            ++it;
+        }
+        else
+        {
+            it = names.erase (it);
+            changed = true;
+        }
+    }
 
-    processor.currentUserPresetIndex = processor.getUserPresetIndx (remembered);
-    processor.notifyEditor();
+    changed = changed || cloud != list.names.end();
+    names.insert (cloud, list.names.end());
+    const int index = changed ? processor.getUserPresetIndx (processor.currentUserPreset) : processor.currentUserPresetIndex;
+
+    if (changed || index != processor.currentUserPresetIndex)
+    {
+        processor.currentUserPresetIndex = index;
+        processor.notifyEditor();
+    }
 }
 
 //============================================================================== the processor's side
@@ -210,13 +221,13 @@ void ZorvaluneAudioProcessor::startCloudLookup()
     }, this);
 }
 
-std::function<void (void*, std::vector<std::string>)> ZorvaluneAudioProcessor::get_iCloudContainerCallback()
+std::function<void (void*, std::shared_ptr<const platform::cloud_documents::document_list>)> ZorvaluneAudioProcessor::get_iCloudContainerCallback()
 {
     std::weak_ptr<AliveToken> weak = aliveToken;
 
-    return [weak] (void* caller, std::vector<std::string> paths)
+    return [weak] (void* caller, std::shared_ptr<const iCloudDocScanner::document_list> list)
     {
-        whileAlive (weak, [&] (ZorvaluneAudioProcessor& p) { if (&p == caller) iCloudFilesCallback (caller, paths); });
+        whileAlive (weak, [&] (ZorvaluneAudioProcessor& p) { if (&p == caller) iCloudFilesCallback (caller, *list); });
     };
 }
 
@@ -226,7 +237,8 @@ bool ZorvaluneAudioProcessor::followCloudFolder()
     if (iCloudDocumentsPath.empty())
         return false;
 
-    const bool present = juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str())).isDirectory();
+    const auto folder = platform::system_text::decode (iCloudDocumentsPath);
+    const bool present = folder.has_value() && juce::File (*folder).isDirectory();
 
     if (present == cloudFolderPresent)
         return false;
@@ -244,6 +256,10 @@ juce::String ZorvaluneAudioProcessor::cloudStatusText()
 
     if (cloudFolderInUse())
         return "iCloud enabled";
+
+    // The log tells which path, and why.
+    if (platform::cloud_documents::pathIsUnusable())
+        return "iCloud folder name unreadable";
 
     return cloudFolderPresent ? "iCloud disabled" : "iCloud folder missing";   // presets are saved locally meanwhile
 }

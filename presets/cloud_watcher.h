@@ -2,6 +2,8 @@
 
 #include "../platform/cloud_documents.h"
 
+#include <juce_core/juce_core.h>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,13 +12,15 @@
 #include <vector>
 
 // Watches the cloud documents folder of one processor: documents not yet on
-// this machine are asked for, and the paths of those present go to the
-// callback whenever the set changes. Runs on the message thread; any thread
-// may stop and delete it.
+// this machine are asked for, and the list of those present (with their
+// preset names, worked out once for every processor) goes to the callback
+// whenever it changes. Runs on the message thread; any thread may stop and
+// delete it.
 class iCloudDocScanner
 {
 public:
-    using doc_callback = std::function<void (void*, std::vector<std::string>)>;
+    using document_list = platform::cloud_documents::document_list;
+    using doc_callback = std::function<void (void*, std::shared_ptr<const document_list>)>;
 
     explicit iCloudDocScanner (std::string documentsFolderPath) : documentsPath (std::move (documentsFolderPath)) {}
     ~iCloudDocScanner() { stopQuery(); }
@@ -27,8 +31,9 @@ public:
     void processiCloudFiles (platform::cloud_documents::query_event event);
 
     std::unique_ptr<platform::cloud_documents::document_query> query;
-    std::vector<std::string> iCloudURLs;            // asked for, not yet here
-    std::vector<std::string> iCloudURLsDownloaded;  // here and current
+    // The list last processed: its documents that are not current were asked
+    // for, the others are here. A change is found by comparing with it.
+    std::shared_ptr<const document_list> known;
     doc_callback get_doc_callback;
     void* caller_obj = nullptr;
 
@@ -49,4 +54,8 @@ void get_iCloudContainerURL (std::function<void (void*, std::string)> callback, 
 void iCloudPathCallback (void* caller, std::string path);
 
 // The scanner's report for a processor: rebuilds its cloud preset names.
-void iCloudFilesCallback (void* caller, const std::vector<std::string>& paths);
+void iCloudFilesCallback (void* caller, const iCloudDocScanner::document_list& list);
+
+// The preset a cloud document stands for, by its file name; empty for none.
+// A name ending with the local suffix would load the local file of that name.
+juce::String cloudPresetNameOf (const std::string& fileName);

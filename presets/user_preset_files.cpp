@@ -27,7 +27,8 @@ namespace
         const auto path = file.getFullPathName();
         const auto folder = file.getParentDirectory();
 
-        if (folder == localFolder ? ! folder.createDirectory() : ! folder.isDirectory())
+        // No folder at all: no configuration folder could be used.
+        if (file == juce::File() || (folder == localFolder ? ! folder.createDirectory() : ! folder.isDirectory()))
         {
             platform::system_log::notice ("\nZorvalune %s : %s could NOT be created !!!!\n", kind, path.toRawUTF8());
             return false;
@@ -179,13 +180,20 @@ bool ZorvaluneAudioProcessor::removeUserPreset (const juce::String& name)
     return true;
 }
 
+// None when the folder is unknown.
+juce::File ZorvaluneAudioProcessor::defaultSettingsFile()
+{
+    const auto folder = getPresetDir (0);
+    return folder == juce::File() ? juce::File() : folder.getChildFile (user_preset_names::defaultFileName);
+}
+
 bool ZorvaluneAudioProcessor::saveDefaultSettings()
 {
     followCloudFolder();
     juce::MemoryBlock text;
     getStateInformation (text);
 
-    if (! storeSettingsFile (getPresetDir (0).getChildFile (user_preset_names::defaultFileName), text, "default file", getPresetDir (1)))
+    if (! storeSettingsFile (defaultSettingsFile(), text, "default file", getPresetDir (1)))
         return false;
 
     currentUserPresetIndex = -1;
@@ -195,7 +203,7 @@ bool ZorvaluneAudioProcessor::saveDefaultSettings()
 
 void ZorvaluneAudioProcessor::readDefaultSettings()
 {
-    const auto file = getPresetDir (0).getChildFile (user_preset_names::defaultFileName);
+    const auto file = defaultSettingsFile();
 
     if (! file.existsAsFile())
         return;

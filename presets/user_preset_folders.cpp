@@ -3,31 +3,36 @@
 #include "../engine/PluginProcessor.h"
 #include "../platform/config_folder.h"
 #include "../platform/folder_listing.h"
+#include "../platform/system_text.h"
+#include "cloud_watcher.h"
 #include "user_preset_names.h"
+
+#include <optional>
 
 using user_preset_names::localSuffix;
 
 namespace
 {
+    // None when there is no configuration folder to keep it in.
     juce::File localPresetFolder()
     {
-        return platform::configFolder()
-                   .getChildFile ("Zorvalune")
-                   .getChildFile ("userPresets");
+        const auto config = platform::configFolder();
+        return config == juce::File() ? juce::File() : config.getChildFile ("Zorvalune").getChildFile ("userPresets");
     }
 
-    // In the cloud folder a name ending with the suffix would load the local
-    // file of that name: such documents are left out.
     void addPresetsIn (const juce::File& folder, const juce::String& suffix, bool isCloud, std::set<juce::String>& names)
     {
+        if (folder == juce::File())
+            return;
+
         for (const auto& file : platform::folder_listing::filesIn (folder.getFullPathName().toStdString()))
-            if (const auto name = user_preset_names::presetNameOf (file.name); name.isNotEmpty() && ! (isCloud && name.endsWith (localSuffix)))
+            if (const auto name = isCloud ? cloudPresetNameOf (file.name) : user_preset_names::presetNameOf (file.name); name.isNotEmpty())
                 names.insert (name + suffix);
     }
 
-    bool isFolderPath (const std::string& path)
+    std::optional<juce::File> folderAt (const std::string& path)
     {
-        return path.size() >= 2 && juce::File::isAbsolutePath (juce::String::fromUTF8 (path.c_str()));
+        return path.size() >= 2 ? platform::system_text::fileAt (path, "the cloud documents path") : std::nullopt;
     }
 }
 
@@ -35,23 +40,27 @@ namespace
 // carry the suffix, so a listed name always leads back to the file it came from.
 bool ZorvaluneAudioProcessor::cloudFolderInUse() const
 {
-    return iCloudAvailable != 0 && cloudFolderPresent && isFolderPath (iCloudDocumentsPath);
+    return iCloudAvailable != 0 && cloudFolderPresent && folderAt (iCloudDocumentsPath).has_value();
 }
 
 juce::File ZorvaluneAudioProcessor::getPresetDir (int local)
 {
     if (local == 0 && cloudFolderInUse())
-        return juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str()));
+        return *folderAt (iCloudDocumentsPath);
 
     return localPresetFolder();
 }
 
+// Empty when the folder is unknown (no configuration folder can be used).
 juce::String ZorvaluneAudioProcessor::getFullPathOfPreset (const juce::String& name)
 {
-    if (cloudFolderInUse() && name.endsWith (localSuffix))
-        return getPresetDir (1).getFullPathName() + "/" + name.dropLastCharacters (localSuffix.length()) + ".json";
+    const bool local = cloudFolderInUse() && name.endsWith (localSuffix);
+    const auto folder = getPresetDir (local ? 1 : 0);
 
-    return getPresetDir (0).getFullPathName() + "/" + name + ".json";
+    if (folder == juce::File())
+        return {};
+
+    return folder.getFullPathName() + "/" + (local ? name.dropLastCharacters (localSuffix.length()) : name) + ".json";
 }
 
 juce::String ZorvaluneAudioProcessor::presetNameOfFile (const juce::File& file)
@@ -76,8 +85,10 @@ std::set<juce::String>& ZorvaluneAudioProcessor::getUserPresetNames (int rebuild
 
     // The standalone application keeps the cloud state it started with.
     if (wrapperType != wrapperType_Standalone)
-        iCloudAvailable = isFolderPath (iCloudDocumentsPath)
-                              && juce::File (juce::String::fromUTF8 (iCloudDocumentsPath.c_str())).isDirectory() ? 1 : 0;
+    {
+        const auto folder = folderAt (iCloudDocumentsPath);
+        iCloudAvailable = folder.has_value() && folder->isDirectory() ? 1 : 0;
+    }
 
     if (cloudFolderInUse())
     {
@@ -132,7 +143,12 @@ juce::String ZorvaluneAudioProcessor::checkPresetName (const juce::String& name)
     if (auto problem = problemWith (name); problem.isNotEmpty())
         return problem;
 
-    const juce::File file (getFullPathOfPreset (name));
+    const auto path = getFullPathOfPreset (name);
+
+    if (path.isEmpty())
+        return "There is no folder to keep presets in.";
+
+    const juce::File file (path);
 
     if (auto problem = problemWith (file.getFileNameWithoutExtension()); problem.isNotEmpty())
         return problem;

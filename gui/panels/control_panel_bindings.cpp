@@ -4,6 +4,7 @@
 #include "edit_protocol.h"
 #include "help_document.h"
 #include "../../platform/document_opener.h"
+#include "../../platform/system_text.h"
 #include "../../presets/factory_presets.h"
 
 using namespace control_panel_bindings;
@@ -139,7 +140,7 @@ namespace
 
     void helpClicked (ControlPanel& p, bool)
     {
-        const auto binary = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
+        const auto binary = platform::system_text::loadedFile().value_or (juce::File());
         const auto document = helpDocumentFor (p.processor.wrapperType, binary);
 
         startOpening (p, *p.helpButton, document.existsAsFile() ? document.getFullPathName() : juce::String(),

@@ -124,3 +124,42 @@ TEST (UserDefaults, EachHostingProgramKeepsItsOwnMidiPreferences)
     standaloneFile.deleteFile();
     removePreferences();
 }
+
+// The file is named without the program's version, so an update finds it. A
+// key this program never stored is read from where it was kept before: its
+// newest versioned file, else the file every program shared.
+TEST (UserDefaults, AnUpdateStartsWithTheMidiPreferencesKeptBefore)
+{
+    removePreferences();
+    const auto folder = platform::configFolder().getChildFile ("Zorvalune");
+    const auto keep = [&] (const juce::String& name, const juce::String& values, int hoursAgo)
+    {
+        const auto file = folder.getChildFile (name);
+        EXPECT_TRUE (file.replaceWithText ("<?xml version=\"1.0\"?>\n<PROPERTIES>" + values + "</PROPERTIES>\n"));
+        file.setLastModificationTime (juce::Time::getCurrentTime() - juce::RelativeTime::hours (hoursAgo));
+        return file;
+    };
+    ASSERT_TRUE (folder.createDirectory());
+    const juce::File before[] = {
+        keep ("preferences-zorvalune_unit_tests-0.9.xml", "<VALUE name=\"kAppPrefMidiChannel\" val=\"3\"/><VALUE name=\"kAppPrefMidiProgChangeMode\" val=\"2\"/>", 2),
+        keep ("preferences-zorvalune_unit_tests-1.0_rc1.xml", "<VALUE name=\"kAppPrefMidiChannel\" val=\"5\"/>", 1),
+        keep ("preferences-zorvalune_unit_tests_extra-2.xml", "<VALUE name=\"kAppPrefMidiChannel\" val=\"9\"/>", 0),   // another program's
+        keep ("preferences.xml", "<VALUE name=\"kAppPrefMidiProgChangeMode\" val=\"1\"/><VALUE name=\"kAppPrefMidiCCReceiveMode\" val=\"1\"/>", 3),
+    };
+
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 5);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiProgChangeMode"), 1);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiCCReceiveMode"), 1);
+    EXPECT_FALSE (platform::user_defaults::programStorageFile().exists());
+
+    platform::user_defaults::setInteger ("kAppPrefMidiChannel", 7);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiChannel"), 7);
+    EXPECT_EQ (platform::user_defaults::getInteger ("kAppPrefMidiCCReceiveMode"), 1);
+    EXPECT_EQ (stored ("kAppPrefMidiCCReceiveMode"), "missing");   // nothing but what was set is written
+    EXPECT_EQ (stored ("kAppPrefMidiChannel", before[1]), "5");
+
+    for (const auto& file : before)
+        file.deleteFile();
+
+    removePreferences();
+}

@@ -16,14 +16,18 @@ namespace
     // What a test sees of one document query it stands in for.
     struct query_state
     {
+        query_state (std::string f, cloud::document_namer n) : folder (std::move (f)), namer (n) {}
+
+        std::string folder;
+        cloud::document_namer namer = nullptr;
         std::function<void (cloud::query_event)> listener;
-        std::vector<cloud::document> documents;
+        std::shared_ptr<const cloud::document_list> documents = cloud::makeDocumentList ({}, {}, nullptr);
         std::vector<std::string> downloads;
         bool stopped = false;
 
         void deliver (cloud::query_event e, std::vector<cloud::document> now)
         {
-            documents = std::move (now);
+            documents = cloud::makeDocumentList (folder, std::move (now), namer);
 
             if (listener)
                 listener (e);
@@ -37,7 +41,7 @@ namespace
         void stop() override { state->listener = nullptr; state->stopped = true; }
         void disableUpdates() override {}
         void enableUpdates() override {}
-        std::vector<cloud::document> results() const override { return state->documents; }
+        std::shared_ptr<const cloud::document_list> results() const override { return state->documents; }
         void startDownloading (const std::string& path) override { state->downloads.push_back (path); }
         std::shared_ptr<query_state> state;
     };
@@ -50,10 +54,10 @@ namespace
         {
             ASSERT_TRUE (folder.createDirectory());
             cloud::setDocumentsFolder (folder);
-            cloud::setDocumentQueryFactoryForTesting ([this] (const std::string& path)
+            cloud::setDocumentQueryFactoryForTesting ([this] (const std::string& path, cloud::document_namer namer)
             {
                 EXPECT_EQ (path, folder.getFullPathName().toStdString());
-                return std::make_unique<fake_query> (queries.emplace_back (std::make_shared<query_state>()));
+                return std::make_unique<fake_query> (queries.emplace_back (std::make_shared<query_state> (path, namer)));
             });
             platform::system_log::setSinkForTesting ([this] (const std::string& line)
             {

@@ -3,14 +3,18 @@
 #include "engine/PluginProcessor.h"
 #include "platform/cloud_documents.h"
 #include "platform/folder_listing.h"
+#include "platform/system_text.h"
 #include "presets/cloud_watcher.h"
 #include "tests/log_capture.h"
 #include "tests/message_pump.h"
 #include "tests/preset_folder_fixture.h"
 
 #include <chrono>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 using Names = std::set<juce::String>;
@@ -103,7 +107,7 @@ namespace
 
 TEST (FolderListing, OnlyWellFormedUtf8NamesPass)
 {
-    using platform::folder_listing::isValidUTF8;
+    using platform::system_text::isValidUTF8;
     const std::pair<const char*, bool> cases[] = {
         { "plain", true }, { "K\xC3\xA4se", true }, { "\xE2\x82\xAC", true }, { "\xF0\x9F\x8E\xB9", true },
         { "\x80", false }, { "K\xE4se", false }, { "abc\xF0", false }, { "\xE2\x82", false },
@@ -204,6 +208,56 @@ TEST_F (PresetFolderHazards, AFolderOfManyFilesCostsTheMessageThreadNothingWhile
     EXPECT_EQ (log.count ("iCloud files"), 1);
     // Generous: scanning these folders on the message thread took far longer.
     EXPECT_LT (std::chrono::duration_cast<std::chrono::milliseconds> (longest).count(), 250);
+
+    // A change is worked out once for every instance: a rewritten document
+    // changes no name and bothers no editor; a new one reaches both, as one text.
+    auto q = watching();
+    const int refreshesQ = q->editorRefreshRequests.load();
+    putRaw (cloud(), "p1.json", "{ }");
+    test_support::pumpMessagesFor (1200);
+    EXPECT_EQ (p->editorRefreshRequests.load() + q->editorRefreshRequests.load(), refreshes + refreshesQ);
+
+    putRaw (cloud(), "new.json", "{}");
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return p->userPresetNames.count ("new") + q->userPresetNames.count ("new") == 2; }, 5000));
+    EXPECT_EQ (p->userPresetNames.find ("new")->getCharPointer(), q->userPresetNames.find ("new")->getCharPointer());
+    EXPECT_EQ (p->editorRefreshRequests.load() + q->editorRefreshRequests.load(), refreshes + refreshesQ + 2);
+}
+
+// A scan that hangs in a network mount that stopped answering holds up no
+// one: the instance that watched the folder goes at once (here on the
+// message thread), and the scan ends on its own once the mount answers.
+TEST_F (PresetFolderHazards, AHungScanHoldsUpNoOne)
+{
+    putRaw (cloud(), "a.json");
+    auto p = watching();
+
+    struct mount { std::atomic<bool> hung { false }, answers { false }; };
+    const auto m = std::make_shared<mount>();
+    platform::folder_listing::setEntryHookForTesting ([m]
+    {
+        m->hung = true;
+
+        while (! m->answers)
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    });
+    ASSERT_TRUE (test_support::pumpMessagesUntil ([&] { return m->hung.load(); }, 5000));
+
+    // Should the instance wait for the scan after all, the mount answers in the end.
+    std::thread answersLate ([m]
+    {
+        for (int i = 0; i < 2000 && ! m->answers; ++i)
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+
+        m->answers = true;
+    });
+    p.reset();
+    const bool goneWhileHung = ! m->answers;
+    m->answers = true;
+    answersLate.join();
+    platform::folder_listing::setEntryHookForTesting ({});
+    EXPECT_TRUE (goneWhileHung);
+
+    EXPECT_EQ (watching()->userPresetNames, (Names { "a" }));   // watched anew
 }
 
 // A synced folder can be unmounted or deleted while in use: the presets are
@@ -246,4 +300,75 @@ TEST_F (PresetFolderHazards, AWriteDoesNotRecreateAVanishedCloudFolder)
     EXPECT_TRUE (p->writeUserPreset ("late"));
     EXPECT_FALSE (cloud().exists());
     EXPECT_TRUE (local().getChildFile ("late.json").existsAsFile());
+}
+
+// A legacy home folder, or a disk mounted under a Latin-1 name, puts bytes
+// that are no UTF-8 into a folder's path: such a folder is not used, the log
+// says why (and the name panel, for the cloud), and nothing overruns.
+TEST_F (PresetFolderHazards, AFolderWhosePathIsNoUtf8IsNotUsedAndTheLogSaysWhy)
+{
+    namespace fs = std::filesystem;
+    const auto home = root.getChildFile ("home");
+    put (home, ".config/Zorvalune/userPresets/mine.json", soft);
+    const auto savedHome = juce::SystemStats::getEnvironmentVariable ("HOME", {});
+    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+
+    for (const std::string bad : { "\x80" "Alte Sicherung 1998", "\xC0" "Dossiers de travail" })
+    {
+        // The framework's own listing would trip over the name: made and removed by its bytes.
+        const fs::path folder = root.getFullPathName().toStdString() + "/" + bad;
+        fs::create_directories (folder / "Zorvalune/userPresets");
+        std::ofstream (folder / "Zorvalune/userPresets/unseen.json") << "{}";
+        std::ofstream (folder / "unseen.json") << "{}";
+        const int reports = log.count ("not valid UTF-8");
+
+        setenv ("XDG_CONFIG_HOME", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_EQ (p.userPresetNames, (Names { "mine" }));   // as with no XDG_CONFIG_HOME
+            EXPECT_TRUE (p.writeUserPreset ("new"));
+            EXPECT_TRUE (home.getChildFile (".config/Zorvalune/userPresets/new.json").existsAsFile());
+            EXPECT_TRUE (home.getChildFile (".config/Zorvalune/userPresets/new.json").deleteFile());
+        }
+        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 1);
+        EXPECT_EQ (log.count (platform::system_text::printable (folder.string())), 1);
+
+        // With the home folder unusable too, nothing is kept anywhere.
+        setenv ("HOME", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_TRUE (p.userPresetNames.empty());
+            EXPECT_FALSE (p.writeUserPreset ("nowhere"));
+            EXPECT_FALSE (p.saveDefaultSettings());
+            EXPECT_FALSE (fs::exists ("/nowhere.json") || fs::exists ("/ZorvaluneDefault.json"));
+        }
+        setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+
+        setenv ("XDG_CONFIG_HOME", root.getFullPathName().toRawUTF8(), 1);
+        setenv ("ZORVALUNE_CLOUD_DOCUMENTS", folder.c_str(), 1);
+        {
+            ZorvaluneAudioProcessor p;
+            test_support::pumpMessagesFor (50);
+            EXPECT_EQ (p.iCloudAvailable, 0);
+            EXPECT_TRUE (p.cloudStatusText().contains ("name"));
+            EXPECT_TRUE (p.writeUserPreset ("kept"));
+            EXPECT_TRUE (local().getChildFile ("kept.json").existsAsFile());
+        }
+        EXPECT_EQ (log.count ("not valid UTF-8"), reports + 3);   // XDG_CONFIG_HOME, HOME, the cloud
+        unsetenv ("ZORVALUNE_CLOUD_DOCUMENTS");
+
+        // Named in the shared preferences instead, by a text editor that wrote Latin-1.
+        const auto preferences = root.getFullPathName().toStdString() + "/Zorvalune/preferences.xml";
+        std::ofstream (preferences) << "<?xml version=\"1.0\"?>\n<PROPERTIES><VALUE name=\"cloudDocumentsFolder\" val=\""
+                                    << folder.string() << "\"/></PROPERTIES>\n";
+        {
+            ZorvaluneAudioProcessor p;
+            EXPECT_EQ (p.iCloudAvailable, 0);
+            EXPECT_TRUE (p.cloudStatusText().contains ("name"));
+        }
+        fs::remove (preferences);
+        fs::remove_all (folder);
+    }
+
+    setenv ("HOME", savedHome.toRawUTF8(), 1);
 }
