@@ -18,6 +18,7 @@
 #include "coefficient_handoff.h"
 #include "filter_coefficients.h"
 #include "latency_report.h"
+#include "message_thread_timer.h"
 #include "parameter_table.h"
 #include "shared_text.h"
 #include "side_chain_store.h"
@@ -129,7 +130,13 @@ public:
     static float parameterValue2Plugin (int index, float pluginValue);
 
     //============================================================================== timer
+    // The watchdog's tick. The framework timer we are in name ticks through a
+    // message_thread_timer instead, so that any thread may destroy us.
     void timerCallback() override;
+    void startTimer (int intervalMs) { watchdog.start (intervalMs); }
+    void stopTimer() { watchdog.stop(); }
+    bool isTimerRunning() const noexcept { return watchdog.isRunning(); }
+    int getTimerInterval() const noexcept { return watchdog.getInterval(); }
 
     //============================================================================== modulation and sequencer
     void setMod1Source (int source);
@@ -439,7 +446,13 @@ private:
     } };
 
     // The delay the listener gets, told to the host once it has settled.
-    latency_report latencyReport { [this] (int delay) { setLatencySamples (delay); } };
+    latency_report latencyReport { [this] (int delay)
+    {
+        whileAlive (aliveToken, [delay] (ZorvaluneAudioProcessor& p) { p.setLatencySamples (delay); });
+    } };
+
+    // Its tick reads and clears atomics only; message-thread tasks start it under the alive token's lock.
+    message_thread_timer watchdog { [this] { timerCallback(); } };
 
     // Lets tasks posted to the message thread, and callbacks on other threads,
     // find out whether we still exist. They run under its lock, and the

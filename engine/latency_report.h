@@ -1,6 +1,8 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "message_thread_timer.h"
+
+#include <juce_core/juce_core.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -13,7 +15,7 @@
 // value that differs from the one reported last. So the host hears of it
 // never from the audio thread, never inside one of its own calls (a state
 // load), and once per settling rather than every block of a knob gesture.
-class latency_report : private juce::Timer
+class latency_report
 {
 public:
     using reporter = std::function<void (int)>;
@@ -21,13 +23,11 @@ public:
     // Message thread (or the owner's constructor).
     explicit latency_report (reporter r, int intervalMs = 10) : report (std::move (r))
     {
-        startTimer (intervalMs);
+        timer.start (intervalMs);
     }
 
-    ~latency_report() override { stopTimer(); }
-
-    // No report from now on (the owner is going away).
-    void stop() { stopTimer(); }
+    // No report from now on (the owner is going away); waits for one under way.
+    void stop() { timer.stop(); }
 
     // Message thread, while no block runs (prepareToPlay): `delay` is what the
     // host is told now; measuring starts afresh.
@@ -105,8 +105,6 @@ public:
     }
 
 private:
-    void timerCallback() override { collect(); }
-
     reporter report;
     std::atomic<int> settled { -1 }, reported { 0 };
     // Held while the host is told; the host may prepare us again from inside.
@@ -116,4 +114,6 @@ private:
     // Audio thread only.
     int measured = -1;   // where the delay stood when it last moved
     int steadySamples = 0;
+
+    message_thread_timer timer { [this] { collect(); } };
 };

@@ -100,39 +100,27 @@ namespace
         std::shared_ptr<Object> handedOver (std::move (object));
         juce::MessageManager::callAsync ([handedOver] {});   // a failed post deletes it here
     }
-
-    // Returns once the message thread has finished what it was running (a
-    // timer callback it picked before its timer stopped), or after `ms` when
-    // it does not answer: then it is blocked elsewhere, not in our code.
-    void waitForMessageThreadToPass (int ms)
-    {
-        auto passed = std::make_shared<juce::WaitableEvent>();
-
-        if (juce::MessageManager::callAsync ([passed] { passed->signal(); }))
-            passed->wait (ms);
-    }
 }
 
-// Hosts destroy instances on any thread, at any moment.
+// Hosts destroy instances on any thread, at any moment. A callback of ours
+// under way is waited for, and none starts afterwards; nothing else is.
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
 {
-    // Posted tasks, MIDI messages and cloud answers find nobody home from now
-    // on; one in progress is waited for.
+    // Posted tasks, MIDI messages, cloud answers and timer ticks find nobody home from now on.
     {
         const std::lock_guard<std::recursive_mutex> hold (aliveToken->lock);
         const std::lock_guard<std::mutex> holdToo (aliveToken->otherThreadLock);
         aliveToken->processor = nullptr;
     }
 
-    stopCloudScanner();
-    deleteOnMessageThread (std::move (midiWrapper));
+    // The timers touch members of their own: they stop before anything goes.
     stopTimer();
     audioThreadRequests.stop();
     audioThreadLog.stopFlushing();
     latencyReport.stop();
 
-    if (! messageThreadIsStill())
-        waitForMessageThreadToPass (1000);
+    stopCloudScanner();
+    deleteOnMessageThread (std::move (midiWrapper));
 }
 
 // The noise low-cut is a fixed 120 Hz high-pass, designed at construction and
