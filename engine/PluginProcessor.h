@@ -226,6 +226,21 @@ public:
         return messageManager != nullptr && messageManager->isThisTheMessageThread();
     }
 
+    // True on the message thread, and on a thread that holds the message
+    // manager's lock (plug-in wrappers delete us under it): the message thread
+    // then runs none of our callbacks.
+    static bool messageThreadIsStill()
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
+    }
+
+    // What our editor tells the host of its own edits: a new value (which it
+    // also sets), and a drag's start and end. An LV2 host hears of them from
+    // the audio thread, at the next block.
+    void tellHostOfEdit (int index, float normalised);
+    void tellHostOfGesture (int index, bool starting);
+
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
 
@@ -351,8 +366,8 @@ public:
     std::atomic<int> editorRefreshRequests { 0 };
 
 private:
-    // Set where the host is to hear every value from the audio thread, at its next block.
-    std::atomic<bool> hostValuesPending { false };
+    // What an LV2 host is to hear from the audio thread at the next block, one bit per parameter.
+    std::atomic<std::uint64_t> hostValuesOwed { 0 }, hostGesturesBegun { 0 }, hostGesturesEnded { 0 };
 
     static BusesProperties makeBuses();
     bool hostKeepsFirstChannelCounts() const;
@@ -382,8 +397,11 @@ private:
     void sequencerStepTask();
     void applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
+    // What the host hears of us besides the audio (processor_host_link.cpp).
     void tellHostAllParameterValues();
-    void tellHostPendingValues();
+    void tellHostOnAudioThread();
+    void tellHostOfProgramChange();
+    void tellVst3HostWhileThisThreadWaits();
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
     int mainBusChannelCount (bool isInput) const;

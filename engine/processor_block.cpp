@@ -36,7 +36,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 {
     const juce::ScopedNoDenormals noDenormals;
     ++processBlockCounter;
-    tellHostPendingValues();
+    tellHostOnAudioThread();
 
     const auto position = readHostPosition();
 

@@ -68,6 +68,10 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     applyNoiseLowCut();
     audioThreadLog.startFlushing();
 
+    // The LV2 client reads the delay on the audio thread, after every block.
+    if (wrapperType == wrapperType_LV2)
+        latencyReport.collectOnAudioThread();
+
     // Known before the first prepareToPlay, for hosts that ask before they activate us.
     latencyReport.tell (expectedDelay());
     constructing = false;
@@ -80,21 +84,12 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
 
 namespace
 {
-    // True on the message thread, and on a thread that holds the message
-    // manager's lock (plug-in wrappers delete us under it): the message thread
-    // then runs none of our callbacks.
-    bool messageThreadIsStill()
-    {
-        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
-    }
-
     // The message thread's timers may be deleted only where it is still:
     // elsewhere one may be about to run. What owns one is handed over.
     template <typename Object>
     void deleteOnMessageThread (std::unique_ptr<Object> object)
     {
-        if (object == nullptr || messageThreadIsStill())
+        if (object == nullptr || ZorvaluneAudioProcessor::messageThreadIsStill())
             return;
 
         std::shared_ptr<Object> handedOver (std::move (object));
@@ -307,14 +302,7 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
     notifyEditor();
     ++editorNotifyCounter;
 
-    // A VST3 host re-reads every value from the wrapper's controller when told
-    // of the program change, and sends what it read back to us: the controller
-    // must have the new values by then, which it takes on the message thread only.
-    callOnMessageThread ([] (ZorvaluneAudioProcessor& p)
-    {
-        p.tellHostAllParameterValues();
-        p.updateHostDisplay (ChangeDetails().withProgramChanged (true));
-    });
+    tellHostOfProgramChange();
 }
 
 // Normalised values of factory preset `index`: its own values over the defaults.
@@ -342,30 +330,6 @@ const juce::String ZorvaluneAudioProcessor::getProgramName (int index)
 }
 
 void ZorvaluneAudioProcessor::changeProgramName (int, const juce::String&) {}
-
-// Our own setParameter never tells the host, so after a program change the
-// host's generic view would show stale values; send it the new ones. The LV2
-// client keeps what it tells the host in storage that its audio thread writes
-// unguarded when the host sets a value: there the values go from that thread.
-void ZorvaluneAudioProcessor::tellHostAllParameterValues()
-{
-    if (wrapperType == wrapperType_LV2)
-    {
-        hostValuesPending.store (true);
-        return;
-    }
-
-    for (int i = 0; i < NUM_PARAMETERS; ++i)
-        sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
-}
-
-// Audio thread, first thing in a block.
-void ZorvaluneAudioProcessor::tellHostPendingValues()
-{
-    if (hostValuesPending.load (std::memory_order_relaxed) && hostValuesPending.exchange (false))
-        for (int i = 0; i < NUM_PARAMETERS; ++i)
-            sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
-}
 
 //============================================================================== watchdog
 void ZorvaluneAudioProcessor::timerCallback()

@@ -5,6 +5,7 @@ target_sources(Zorvalune PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/filter_coefficients.cpp
     ${CMAKE_CURRENT_LIST_DIR}/lane_math.cpp
     ${CMAKE_CURRENT_LIST_DIR}/message_thread_timer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/processor_host_link.cpp
     ${CMAKE_CURRENT_LIST_DIR}/processor_lifecycle.cpp
     ${CMAKE_CURRENT_LIST_DIR}/processor_parameters.cpp
     ${CMAKE_CURRENT_LIST_DIR}/processor_block.cpp

@@ -270,6 +270,111 @@ TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
     EXPECT_GE (storage.heard, ZorvaluneAudioProcessor::NUM_PARAMETERS);
 }
 
+namespace
+{
+    // What the VST3 client keeps of the values it shows the host, with no
+    // editor open: plain values that it writes for changes reported on the
+    // message thread (a thread of the framework's then), and that the host's
+    // thread writes and reads in its own calls. Changes reported elsewhere go
+    // to the host through the audio thread and are not kept here.
+    struct vst3_controller_values : juce::AudioProcessorListener
+    {
+        std::array<float, ZorvaluneAudioProcessor::NUM_PARAMETERS + 1> values {};   // the last one: the program
+        std::atomic<bool> hostWaitsInProgramChange { false };
+        std::atomic<int> kept { 0 }, keptWhileHostBusy { 0 };
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+        {
+            if (! juce::MessageManager::getInstance()->isThisTheMessageThread())
+                return;
+
+            values[(size_t) index] = value;
+            ++kept;
+            keptWhileHostBusy += hostWaitsInProgramChange ? 0 : 1;
+        }
+
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    };
+}
+
+// As a VST3 with no editor open, a program changed from the host's thread
+// reaches the controller's values from the message thread while the host's
+// thread waits for it, never while that thread goes on with its own calls.
+TEST (ThreadedHost, AVst3HostsThreadWaitsWhileItsControllerHearsAProgramChange)
+{
+    const auto states = sequencerStates();
+    std::unique_ptr<ZorvaluneAudioProcessor> p;
+
+    {
+        const test_support::ScopedWrapperType vst3 (juce::AudioProcessor::wrapperType_VST3);
+        p = makeProcessor (48000.0, 512);
+    }
+
+    vst3_controller_values controller;
+    p->addListener (&controller);
+    std::atomic<bool> hostDone { false };
+    int programChanges = 0;
+
+    std::thread audio ([&]
+    {
+        juce::AudioBuffer<float> buffer (2, 512);
+        juce::MidiBuffer midi;
+
+        while (! hostDone.load())
+        {
+            buffer.clear();
+            p->processBlock (buffer, midi);
+        }
+    });
+
+    std::thread host ([&]
+    {
+        std::mt19937 random (7);
+        float shown = 0.0f;
+
+        for (int round = 0; round < 200; ++round)
+        {
+            if (random() % 2 == 0)
+            {
+                const int program = (int) (random() % 8);
+                controller.hostWaitsInProgramChange = true;
+                p->setCurrentProgram (program);
+                controller.hostWaitsInProgramChange = false;
+                controller.values.back() = (float) program / 7.0f;   // as the program parameter keeps it
+                ++programChanges;
+            }
+            else
+            {
+                const auto& state = states[random() % states.size()];
+                p->setStateInformation (state.getData(), (int) state.getSize());
+
+                for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)   // the host syncs its controller
+                    controller.values[(size_t) i] = p->getParameter (i);
+            }
+
+            juce::MemoryBlock saved;
+            p->getStateInformation (saved);
+
+            for (auto v : controller.values)
+                shown += v;
+        }
+
+        EXPECT_GE (shown, 0.0f);
+        hostDone = true;
+    });
+
+    while (! hostDone.load())
+        test_support::pumpMessagesFor (2);
+
+    host.join();
+    audio.join();
+    p->removeListener (&controller);
+
+    EXPECT_GT (programChanges, 50);
+    EXPECT_EQ (controller.kept.load(), programChanges * ZorvaluneAudioProcessor::NUM_PARAMETERS);
+    EXPECT_EQ (controller.keptWhileHostBusy.load(), 0);
+}
+
 TEST (ThreadedHost, AStepStoredWholeIsReadWhole)
 {
     // A writer fills a step with one value at a time; readers on other threads
