@@ -2,6 +2,7 @@
 #include "tests/message_pump.h"
 #include "tests/wrapper_type.h"
 #include "engine/step_snapshots.h"
+#include "gui/panels/edit_protocol.h"
 
 #include <algorithm>
 #include <atomic>
@@ -188,20 +189,27 @@ namespace
     struct lv2_host_storage : juce::AudioProcessorListener
     {
         bool hostIsSetting = false;
-        int heard = 0;
+        int heard = 0, drags = 0;
         std::atomic<std::thread::id> audioThread {};
         std::atomic<int> offTheAudioThread { 0 };
 
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override
+        void note (int& count)
         {
             if (std::this_thread::get_id() != audioThread.load())
                 ++offTheAudioThread;
 
             if (! hostIsSetting)
-                ++heard;
+                ++count;
         }
 
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override { note (heard); }
+        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { note (drags); }
+        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { note (drags); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
+        {
+            if (details.latencyChanged)
+                note (heard);
+        }
 
         void setFromHost (juce::AudioProcessor& p, int index, float value)
         {
@@ -212,8 +220,9 @@ namespace
     };
 }
 
-// As an LV2, programs and states restored on other threads reach the host's
-// storage only from the audio thread, where the host also sets values.
+// As an LV2, programs and states restored on other threads, drags in our
+// editor and the settled delay reach the host's storage only from the audio
+// thread, where the host also sets values.
 TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
 {
     const auto states = sequencerStates();
@@ -258,6 +267,10 @@ TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
         else
             p->setStateInformation (state.getData(), (int) state.getSize());
 
+        const int knob = (int) (random() % ZorvaluneAudioProcessor::NUM_PARAMETERS);
+        edit_protocol::beginGesture (*p, knob);
+        edit_protocol::write (*p, knob, (float) (random() % 101) / 100.0f);
+        edit_protocol::endGesture (*p, knob);
         ++restores;
         test_support::pumpMessagesFor (2);
     }
@@ -268,6 +281,7 @@ TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
 
     EXPECT_EQ (storage.offTheAudioThread.load(), 0);
     EXPECT_GE (storage.heard, ZorvaluneAudioProcessor::NUM_PARAMETERS);
+    EXPECT_GT (storage.drags, 0);
 }
 
 namespace
