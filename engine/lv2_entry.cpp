@@ -1,16 +1,12 @@
 // The LV2 library's entry point, around the framework's own (which the build
 // renames to juce_lv2_descriptor). The framework's LV2 client sets itself up
-// with each instance and tears itself down with the last one: an unguarded
-// count, the message manager, the message thread and the timer thread. An
-// instance created on one thread while the last other one was deleted on
-// another ran both at once and crashed. Here instances are created and deleted
-// one at a time, and the framework stays set up from the first instance until
-// the library is unloaded.
+// with each instance and tears itself down with the last one (see
+// framework_lifetime.h): here instances are created and deleted one at a time,
+// and the framework stays set up from the first instance until the library is
+// unloaded.
 #undef lv2_descriptor
 
-#define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
-#include <juce_gui_basics/juce_gui_basics.h>
-#include <juce_audio_plugin_client/utility/juce_LinuxMessageThread.h>
+#include "framework_lifetime.h"
 
 #include <lv2/core/lv2.h>
 
@@ -23,17 +19,10 @@ namespace
     std::mutex instancesChanging;
     const LV2_Descriptor* framework = nullptr;
 
-    // Both are counted: while these are held, no instance's end tears anything down.
-    struct framework_kept_up
-    {
-        juce::ScopedJuceInitialiser_GUI initialiser;
-        juce::SharedResourcePointer<juce::MessageThread> messageThread;
-    };
-
     LV2_Handle instantiate (const LV2_Descriptor*, double rate, const char* bundle, const LV2_Feature* const* features)
     {
         const std::lock_guard<std::mutex> oneAtATime (instancesChanging);
-        static framework_kept_up keptUntilUnloaded;
+        framework_lifetime::keepSetUpUntilUnloaded();
         return framework->instantiate (framework, rate, bundle, features);
     }
 

@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "chain_setup.h"
+#include "framework_lifetime.h"
 #include "lane_math.h"
 
 #include "../platform/cloud_documents.h"
@@ -371,5 +372,8 @@ void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (Zorvalune
 //==============================================================================
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
+    if (juce::PluginHostType::jucePlugInClientCurrentWrapperType == juce::AudioProcessor::wrapperType_VST3)
+        framework_lifetime::keepSetUpUntilUnloaded();   // the LV2's entry point keeps it up its own way
+
     return new ZorvaluneAudioProcessor();
 }
