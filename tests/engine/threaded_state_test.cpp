@@ -54,6 +54,12 @@ namespace
         return states;
     }
 
+    std::unique_ptr<ZorvaluneAudioProcessor> makeProcessorIn (juce::AudioProcessor::WrapperType wrapper)
+    {
+        const test_support::ScopedWrapperType type (wrapper);
+        return makeProcessor (48000.0, 512);
+    }
+
     void pause (std::mt19937& random, int fromMicroseconds, int toMicroseconds)
     {
         const auto span = (unsigned) (toMicroseconds - fromMicroseconds);
@@ -226,12 +232,7 @@ namespace
 TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
 {
     const auto states = sequencerStates();
-    std::unique_ptr<ZorvaluneAudioProcessor> p;
-
-    {
-        const test_support::ScopedWrapperType lv2 (juce::AudioProcessor::wrapperType_LV2);
-        p = makeProcessor (48000.0, 512);
-    }
+    const auto p = makeProcessorIn (juce::AudioProcessor::wrapperType_LV2);
 
     lv2_host_storage storage;
     p->addListener (&storage);
@@ -317,12 +318,7 @@ namespace
 TEST (ThreadedHost, AVst3HostsThreadWaitsWhileItsControllerHearsAProgramChange)
 {
     const auto states = sequencerStates();
-    std::unique_ptr<ZorvaluneAudioProcessor> p;
-
-    {
-        const test_support::ScopedWrapperType vst3 (juce::AudioProcessor::wrapperType_VST3);
-        p = makeProcessor (48000.0, 512);
-    }
+    const auto p = makeProcessorIn (juce::AudioProcessor::wrapperType_VST3);
 
     vst3_controller_values controller;
     p->addListener (&controller);
