@@ -30,15 +30,16 @@ struct message_thread_timer::entry
     }
 };
 
-// The one framework timer. Never deleted: one destroyed on another thread
-// would be exposed to the very hazard this avoids.
+// The one framework timer, which lives as long as the library. It stops
+// whenever none of ours runs, so it is not about to be called when the library
+// goes (no instance is left then).
 class message_thread_timer::driver final : private juce::Timer
 {
 public:
     static driver& get()
     {
-        static auto* const instance = new driver();
-        return *instance;
+        static driver instance;
+        return instance;
     }
 
     void add (const std::shared_ptr<entry>& e)
@@ -68,6 +69,7 @@ public:
 
 private:
     driver() = default;
+    ~driver() override { stopTimer(); }
 
     // The entries' callbacks may start and stop timers: they run outside the list's lock.
     void timerCallback() override

@@ -9,8 +9,8 @@
 // after letting go of the list's lock, so one stopped and deleted meanwhile on
 // another thread is called all the same. Here each callback runs under its
 // timer's own lock, which stop() takes as well: stop() waits for a callback
-// under way, and none starts afterwards. One framework timer, never deleted,
-// drives them all every `resolutionMs`.
+// under way, and none starts afterwards. One framework timer that lives as
+// long as the library drives them all every `resolutionMs`.
 class message_thread_timer
 {
 public:
