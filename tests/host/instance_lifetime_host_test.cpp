@@ -9,18 +9,14 @@
 
 #include <dlfcn.h>
 
-#include <atomic>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <set>
-#include <string>
 #include <thread>
 
 namespace
 {
-    // The least an LV2 host offers: ids for URIs, and the largest block it runs.
-    // Bare, without a host library that is itself unsafe on two threads.
+    // The least an LV2 host offers: ids for URIs, and the largest block it
+    // runs. Bare, as the usual host library is itself unsafe on two threads.
     struct lv2_features
     {
         static LV2_URID map (LV2_URID_Map_Handle handle, const char* uri)
@@ -36,26 +32,20 @@ namespace
         const int32_t maxBlock = 512;
         const LV2_Options_Option options[2] {
             { LV2_OPTIONS_INSTANCE, 0, map (this, LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), map (this, "http://lv2plug.in/ns/ext/atom#Int"), &maxBlock },
-            { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
-        const LV2_Feature mapFeature { LV2_URID__map, &mapper };
+            {} };
+        const LV2_Feature mapFeature { LV2_URID__map, &mapper }, bounded { LV2_BUF_SIZE__boundedBlockLength, nullptr };
         const LV2_Feature optionsFeature { LV2_OPTIONS__options, const_cast<LV2_Options_Option*> (options) };
-        const LV2_Feature bounded { LV2_BUF_SIZE__boundedBlockLength, nullptr };
         const LV2_Feature* const all[4] { &mapFeature, &optionsFeature, &bounded, nullptr };
     };
 
-    // This process's threads whose name starts with `prefix`, by id.
-    std::set<std::string> threadsNamed (const std::string& prefix)
+    // The ids of this process's threads named "JUCE Timer".
+    juce::StringArray timerThreads()
     {
-        std::set<std::string> ids;
+        juce::StringArray ids;
 
         for (const auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
-        {
-            std::string name;
-            std::getline (std::ifstream (task.getChildFile ("comm").getFullPathName().toStdString()), name);
-
-            if (name.rfind (prefix, 0) == 0)
-                ids.insert (task.getFileName().toStdString());
-        }
+            if (task.getChildFile ("comm").loadFileAsString().startsWith ("JUCE Timer"))
+                ids.add (task.getFileName());
 
         return ids;
     }
@@ -63,16 +53,13 @@ namespace
 
 // A host creates an instance on one thread while it deletes the last other one
 // on another, again and again. The plug-in's framework stays set up all along:
-// its timer thread is the same before and after.
+// its timer thread is the same one afterwards.
 TEST (InstanceLifetimeHost, Lv2InstancesCreatedWhileTheLastOtherOneIsDeletedElsewhere)
 {
     const auto bundle = plugin_host::bundle (plugin_host::Format::lv2);
     void* library = dlopen (bundle.getChildFile ("libZorvalune.so").getFullPathName().toRawUTF8(), RTLD_NOW);
     ASSERT_NE (library, nullptr) << dlerror();
-
-    const auto descriptorOf = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor"));
-    ASSERT_NE (descriptorOf, nullptr);
-    const LV2_Descriptor* plugin = descriptorOf (0);
+    const auto* plugin = reinterpret_cast<LV2_Descriptor_Function> (dlsym (library, "lv2_descriptor")) (0);
     ASSERT_NE (plugin, nullptr);
 
     lv2_features features;
@@ -82,28 +69,22 @@ TEST (InstanceLifetimeHost, Lv2InstancesCreatedWhileTheLastOtherOneIsDeletedElse
     LV2_Handle first = create();
     ASSERT_NE (first, nullptr);
 
-    for (int i = 0; i < 200 && threadsNamed ("JUCE Timer").empty(); ++i)   // it starts from the message thread
+    for (int i = 0; i < 200 && timerThreads().isEmpty(); ++i)   // the message thread starts it
         std::this_thread::sleep_for (std::chrono::milliseconds (10));
 
-    const auto timerThreadsAtFirst = threadsNamed ("JUCE Timer");
-    ASSERT_FALSE (timerThreadsAtFirst.empty());
+    const auto timerThreadsAtFirst = timerThreads();
+    ASSERT_FALSE (timerThreadsAtFirst.isEmpty());
     plugin->cleanup (first);
     std::atomic<int> created { 0 };
 
     const auto createAndDelete = [&]
     {
         for (int i = 0; i < 30; ++i)
-        {
-            LV2_Handle instance = create();
-
-            if (instance == nullptr)
-                return;
-
-            ++created;
-            plugin->activate (instance);
-            plugin->deactivate (instance);
-            plugin->cleanup (instance);
-        }
+            if (LV2_Handle instance = create(); instance != nullptr)
+            {
+                ++created;
+                plugin->cleanup (instance);
+            }
     };
 
     std::thread other (createAndDelete);
@@ -111,12 +92,9 @@ TEST (InstanceLifetimeHost, Lv2InstancesCreatedWhileTheLastOtherOneIsDeletedElse
     other.join();
     EXPECT_EQ (created.load(), 60);
 
-    std::set<std::string> kept;
-
-    for (const auto& id : threadsNamed ("JUCE Timer"))
-        if (timerThreadsAtFirst.count (id) != 0)
-            kept.insert (id);
-
-    EXPECT_FALSE (kept.empty()) << "the last instance's end took the framework's timer thread with it";
+    const auto stillThere = timerThreads();
+    EXPECT_TRUE (std::any_of (timerThreadsAtFirst.begin(), timerThreadsAtFirst.end(),
+                              [&] (const auto& id) { return stillThere.contains (id); }))
+        << "the last instance's end took the framework's timer thread with it";
     dlclose (library);
 }

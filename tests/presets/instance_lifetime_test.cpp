@@ -87,8 +87,9 @@ TEST_F (InstanceLifetime, InstancesDieOnAnotherThreadWhileTheWatcherScansAndMidi
 
 namespace
 {
-    // A host's view that holds the settled delay's report, which comes from a
-    // timer of the instance, for as long as `hold` says.
+    // A host's view that holds the settled delay's report (a timer callback of
+    // the instance) for longer than any timeout a destructor might give up
+    // after, unless the instance is deleted meanwhile.
     struct held_latency_report : juce::AudioProcessorListener
     {
         std::atomic<bool> entered { false }, deleted { false }, deletedWhileHeld { false };
@@ -98,7 +99,6 @@ namespace
             if (! details.latencyChanged || entered.exchange (true))
                 return;
 
-            // Longer than any timeout the destructor might give up after.
             for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (1100);
                  std::chrono::steady_clock::now() < end && ! deleted.load();)
                 std::this_thread::sleep_for (std::chrono::milliseconds (5));
