@@ -18,6 +18,7 @@
 #include "coefficient_handoff.h"
 #include "filter_coefficients.h"
 #include "latency_report.h"
+#include "message_thread_timer.h"
 #include "parameter_table.h"
 #include "shared_text.h"
 #include "side_chain_store.h"
@@ -130,7 +131,13 @@ public:
     static float parameterValue2Plugin (int index, float pluginValue);
 
     //============================================================================== timer
+    // The watchdog's tick. The framework timer we are in name ticks through a
+    // message_thread_timer instead, so that any thread may destroy us.
     void timerCallback() override;
+    void startTimer (int intervalMs) { watchdog.start (intervalMs); }
+    void stopTimer() { watchdog.stop(); }
+    bool isTimerRunning() const noexcept { return watchdog.isRunning(); }
+    int getTimerInterval() const noexcept { return watchdog.getInterval(); }
 
     //============================================================================== modulation and sequencer
     void setMod1Source (int source);
@@ -229,6 +236,21 @@ public:
         const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
         return messageManager != nullptr && messageManager->isThisTheMessageThread();
     }
+
+    // True on the message thread, and on a thread that holds the message
+    // manager's lock (plug-in wrappers delete us under it): the message thread
+    // then runs none of our callbacks.
+    static bool messageThreadIsStill()
+    {
+        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
+        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
+    }
+
+    // What our editor tells the host of its own edits: a new value (which it
+    // also sets), and a drag's start and end. An LV2 host hears of them from
+    // the audio thread, at the next block.
+    void tellHostOfEdit (int index, float normalised);
+    void tellHostOfGesture (int index, bool starting);
 
     // Writes the audio thread's pending diagnostic lines now (message thread).
     void flushAudioThreadDiagnostics() { audioThreadLog.flush(); }
@@ -358,8 +380,8 @@ public:
     std::atomic<int> editorRefreshRequests { 0 };
 
 private:
-    // Set where the host is to hear every value from the audio thread, at its next block.
-    std::atomic<bool> hostValuesPending { false };
+    // What an LV2 host is to hear from the audio thread at the next block, one bit per parameter.
+    std::atomic<std::uint64_t> hostValuesOwed { 0 }, hostGesturesBegun { 0 }, hostGesturesEnded { 0 };
 
     static BusesProperties makeBuses();
     bool hostKeepsFirstChannelCounts() const;
@@ -389,8 +411,11 @@ private:
     void sequencerStepTask();
     void applyStepSnapshot (int step);
     void handleAudioThreadRequest (audio_thread_requests::kind);
+    // What the host hears of us besides the audio (processor_host_link.cpp).
     void tellHostAllParameterValues();
-    void tellHostPendingValues();
+    void tellHostOnAudioThread();
+    void tellHostOfProgramChange();
+    void tellVst3HostWhileThisThreadWaits();
     std::array<float, NUM_PARAMETERS> factoryPresetValues (int index);
     void readDefaultSettings();
     // The file the current preset came from; for a name a session restored,
@@ -460,7 +485,13 @@ private:
     } };
 
     // The delay the listener gets, told to the host once it has settled.
-    latency_report latencyReport { [this] (int delay) { setLatencySamples (delay); } };
+    latency_report latencyReport { [this] (int delay)
+    {
+        whileAlive (aliveToken, [delay] (ZorvaluneAudioProcessor& p) { p.setLatencySamples (delay); });
+    } };
+
+    // Its tick reads and clears atomics only; message-thread tasks start it under the alive token's lock.
+    message_thread_timer watchdog { [this] { timerCallback(); } };
 
     // Lets tasks posted to the message thread, and callbacks on other threads,
     // find out whether we still exist. They run under its lock, and the

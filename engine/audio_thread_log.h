@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "message_thread_timer.h"
 
 #include <array>
 #include <atomic>
@@ -10,7 +10,7 @@
 // preallocated single-producer queue; the message thread writes the lines
 // every half second (and whenever flush() is called). A line that repeats
 // block after block is written once per flush.
-class audio_thread_log : private juce::Timer
+class audio_thread_log
 {
 public:
     enum class line
@@ -39,12 +39,9 @@ public:
         }
     };
 
-    audio_thread_log() = default;
-    ~audio_thread_log() override { stopTimer(); }
-
-    // Message thread.
-    void startFlushing() { startTimer (500); }
-    void stopFlushing() { stopTimer(); }
+    // Message thread (or the owner's constructor); stopping from any thread.
+    void startFlushing() { timer.start (500); }
+    void stopFlushing() { timer.stop(); }
 
     // Audio thread only (one producer). Never blocks, never allocates; a record
     // that finds the queue full is dropped.
@@ -54,10 +51,10 @@ public:
     void flush();
 
 private:
-    void timerCallback() override { flush(); }
     static void write (const record& r);
 
     static constexpr unsigned capacity = 64;
     std::array<record, capacity> records;
     std::atomic<unsigned> written { 0 }, read { 0 };
+    message_thread_timer timer { [this] { flush(); } };
 };

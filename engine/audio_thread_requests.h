@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "message_thread_timer.h"
 
 #include <array>
 #include <atomic>
@@ -11,9 +11,9 @@
 // allocates, locks or waits. A timer on the message thread collects the
 // counters and runs the handler once per request, in the order of the kinds.
 //
-// The owner keeps this as a member: the timer stops when it is destroyed, so
-// a request never reaches an owner that is gone.
-class audio_thread_requests : private juce::Timer
+// The owner keeps this as a member and stops it before anything the handler
+// touches is gone (stop() waits for a collection under way).
+class audio_thread_requests
 {
 public:
     enum kind { lateStep, designSets, startWatchdog, enableMidi, numKinds };
@@ -23,13 +23,11 @@ public:
     // Message thread (or the owner's constructor).
     explicit audio_thread_requests (handler h, int intervalMs = 10) : onRequest (std::move (h))
     {
-        startTimer (intervalMs);
+        timer.start (intervalMs);
     }
 
-    ~audio_thread_requests() override { stopTimer(); }
-
     // Any thread: no collection starts afterwards.
-    void stop() { stopTimer(); }
+    void stop() { timer.stop(); }
 
     // Any thread.
     void post (kind k) noexcept { counts[(size_t) k].fetch_add (1, std::memory_order_release); }
@@ -44,8 +42,7 @@ public:
     }
 
 private:
-    void timerCallback() override { collect(); }
-
     handler onRequest;
     std::array<std::atomic<int>, numKinds> counts {};
+    message_thread_timer timer { [this] { collect(); } };
 };

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <juce_events/juce_events.h>
+#include "message_thread_timer.h"
+
+#include <juce_core/juce_core.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -12,12 +14,13 @@
 // audio thread measures it every block and marks it settled once it has
 // held still for a while; a timer on the message thread reports a settled
 // value that differs from the one reported last. So the host hears of it
-// never from the audio thread, never inside one of its own calls (a state
-// load), and once per settling rather than every block of a knob gesture;
-// never of what moves the delay without being asked (the wobble itself, a
-// transport start, the sequencer, a modulation source): a host realigns only
-// while stopped, and a transport start puts the tape back to the delay told.
-class latency_report : private juce::Timer
+// never inside one of its own calls (a state load), and once per settling
+// rather than every block of a knob gesture; never of what moves the delay
+// without being asked (the wobble itself, a transport start, the sequencer, a
+// modulation source): a host realigns only while stopped, and a transport
+// start puts the tape back to the delay told. A host that reads the delay on
+// the audio thread hears of it from there, at the start of a block.
+class latency_report
 {
 public:
     using reporter = std::function<void (int)>;
@@ -25,13 +28,11 @@ public:
     // Message thread (or the owner's constructor).
     explicit latency_report (reporter r, int intervalMs = 10) : report (std::move (r))
     {
-        startTimer (intervalMs);
+        timer.start (intervalMs);
     }
 
-    ~latency_report() override { stopTimer(); }
-
-    // No report from now on (the owner is going away).
-    void stop() { stopTimer(); }
+    // No report from now on (the owner is going away); waits for one under way.
+    void stop() { timer.stop(); }
 
     // Message thread, while no block runs (prepareToPlay): `delay` is what the
     // host is told now; measuring starts afresh.
@@ -103,13 +104,22 @@ public:
     // Any thread: the delay the host was told last.
     int current() const noexcept { return reported.load (std::memory_order_relaxed); }
 
+    // The owner's constructor, where its host reads the delay on the audio
+    // thread: the audio thread collects it there (below), the timer never.
+    void collectOnAudioThread() noexcept { timerCollects.store (false); }
+
     // Message thread: reports a settled delay now rather than at the next tick.
-    void collect()
+    void collect() { collect (report); }
+
+    // The same through `reportNow`, on the audio thread where the host reads
+    // the delay there (it neither waits nor allocates).
+    template <typename Report>
+    void collect (Report&& reportNow)
     {
         const std::unique_lock<std::recursive_mutex> hold (telling, std::try_to_lock);
 
         if (! hold.owns_lock())
-            return;   // another thread is telling the host: next tick
+            return;   // another thread is telling the host: next time
 
         const bool owing = owed.exchange (false);
         const int delay = settled.load (std::memory_order_relaxed);
@@ -117,18 +127,17 @@ public:
         if (delay >= 0 && delay != reported.load (std::memory_order_relaxed))
         {
             reported.store (delay, std::memory_order_relaxed);
-            report (delay);
+            reportNow (delay);
         }
         else if (owing)
         {
-            report (reported.load (std::memory_order_relaxed));
+            reportNow (reported.load (std::memory_order_relaxed));
         }
     }
 
 private:
-    void timerCallback() override { collect(); }
-
     reporter report;
+    std::atomic<bool> timerCollects { true };
     std::atomic<int> settled { -1 }, reported { 0 };
     // Held while the host is told; the host may prepare us again from inside.
     std::recursive_mutex telling;
@@ -140,4 +149,6 @@ private:
     bool armed = false;   // asked, and not yet settled
     int measured = -1;    // where the delay stood when it last moved
     int steadySamples = 0;
+
+    message_thread_timer timer { [this] { if (timerCollects.load()) collect(); } };
 };

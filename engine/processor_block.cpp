@@ -43,7 +43,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 {
     const juce::ScopedNoDenormals noDenormals;
     ++processBlockCounter;
-    tellHostPendingValues();
+    tellHostOnAudioThread();
 
     const auto position = readHostPosition();
 

@@ -18,7 +18,7 @@ namespace
 // left as the host gave them.
 void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
-    tellHostPendingValues();
+    tellHostOnAudioThread();
     const auto position = readHostPosition();
     const int n = buffer.getNumSamples();
 

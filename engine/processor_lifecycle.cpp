@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 
 #include "chain_setup.h"
+#include "framework_lifetime.h"
 #include "lane_math.h"
 
 #include "../platform/cloud_documents.h"
@@ -68,6 +69,10 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
     applyNoiseLowCut();
     audioThreadLog.startFlushing();
 
+    // The LV2 client reads the delay on the audio thread, after every block.
+    if (wrapperType == wrapperType_LV2)
+        latencyReport.collectOnAudioThread();
+
     // Known before the first prepareToPlay, for hosts that ask before they activate us.
     latencyReport.tell (expectedDelay());
     constructing = false;
@@ -80,59 +85,38 @@ ZorvaluneAudioProcessor::ZorvaluneAudioProcessor()
 
 namespace
 {
-    // True on the message thread, and on a thread that holds the message
-    // manager's lock (plug-in wrappers delete us under it): the message thread
-    // then runs none of our callbacks.
-    bool messageThreadIsStill()
-    {
-        const auto* messageManager = juce::MessageManager::getInstanceWithoutCreating();
-        return messageManager == nullptr || messageManager->currentThreadHasLockedMessageManager();
-    }
-
     // The message thread's timers may be deleted only where it is still:
     // elsewhere one may be about to run. What owns one is handed over.
     template <typename Object>
     void deleteOnMessageThread (std::unique_ptr<Object> object)
     {
-        if (object == nullptr || messageThreadIsStill())
+        if (object == nullptr || ZorvaluneAudioProcessor::messageThreadIsStill())
             return;
 
         std::shared_ptr<Object> handedOver (std::move (object));
         juce::MessageManager::callAsync ([handedOver] {});   // a failed post deletes it here
     }
-
-    // Returns once the message thread has finished what it was running (a
-    // timer callback it picked before its timer stopped), or after `ms` when
-    // it does not answer: then it is blocked elsewhere, not in our code.
-    void waitForMessageThreadToPass (int ms)
-    {
-        auto passed = std::make_shared<juce::WaitableEvent>();
-
-        if (juce::MessageManager::callAsync ([passed] { passed->signal(); }))
-            passed->wait (ms);
-    }
 }
 
-// Hosts destroy instances on any thread, at any moment.
+// Hosts destroy instances on any thread, at any moment. A callback of ours
+// under way is waited for, and none starts afterwards; nothing else is.
 ZorvaluneAudioProcessor::~ZorvaluneAudioProcessor()
 {
-    // Posted tasks, MIDI messages and cloud answers find nobody home from now
-    // on; one in progress is waited for.
+    // Posted tasks, MIDI messages, cloud answers and timer ticks find nobody home from now on.
     {
         const std::lock_guard<std::recursive_mutex> hold (aliveToken->lock);
         const std::lock_guard<std::mutex> holdToo (aliveToken->otherThreadLock);
         aliveToken->processor = nullptr;
     }
 
-    stopCloudScanner();
-    deleteOnMessageThread (std::move (midiWrapper));
+    // The timers touch members of their own: they stop before anything goes.
     stopTimer();
     audioThreadRequests.stop();
     audioThreadLog.stopFlushing();
     latencyReport.stop();
 
-    if (! messageThreadIsStill())
-        waitForMessageThreadToPass (1000);
+    stopCloudScanner();
+    deleteOnMessageThread (std::move (midiWrapper));
 }
 
 // The noise low-cut is a fixed 120 Hz high-pass, designed at construction and
@@ -320,14 +304,7 @@ void ZorvaluneAudioProcessor::setCurrentProgram (int index)
     notifyEditor();
     ++editorNotifyCounter;
 
-    // A VST3 host re-reads every value from the wrapper's controller when told
-    // of the program change, and sends what it read back to us: the controller
-    // must have the new values by then, which it takes on the message thread only.
-    callOnMessageThread ([] (ZorvaluneAudioProcessor& p)
-    {
-        p.tellHostAllParameterValues();
-        p.updateHostDisplay (ChangeDetails().withProgramChanged (true));
-    });
+    tellHostOfProgramChange();
 }
 
 // Normalised values of factory preset `index`: its own values over the defaults.
@@ -355,30 +332,6 @@ const juce::String ZorvaluneAudioProcessor::getProgramName (int index)
 }
 
 void ZorvaluneAudioProcessor::changeProgramName (int, const juce::String&) {}
-
-// Our own setParameter never tells the host, so after a program change the
-// host's generic view would show stale values; send it the new ones. The LV2
-// client keeps what it tells the host in storage that its audio thread writes
-// unguarded when the host sets a value: there the values go from that thread.
-void ZorvaluneAudioProcessor::tellHostAllParameterValues()
-{
-    if (wrapperType == wrapperType_LV2)
-    {
-        hostValuesPending.store (true);
-        return;
-    }
-
-    for (int i = 0; i < NUM_PARAMETERS; ++i)
-        sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
-}
-
-// Audio thread, first thing in a block.
-void ZorvaluneAudioProcessor::tellHostPendingValues()
-{
-    if (hostValuesPending.load (std::memory_order_relaxed) && hostValuesPending.exchange (false))
-        for (int i = 0; i < NUM_PARAMETERS; ++i)
-            sendParamChangeMessageToListeners (i, parameterValues[(size_t) i].load());
-}
 
 //============================================================================== watchdog
 void ZorvaluneAudioProcessor::timerCallback()
@@ -420,5 +373,8 @@ void ZorvaluneAudioProcessor::postToMessageThread (std::function<void (Zorvalune
 //==============================================================================
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
 {
+    if (juce::PluginHostType::jucePlugInClientCurrentWrapperType == juce::AudioProcessor::wrapperType_VST3)
+        framework_lifetime::keepSetUpUntilUnloaded();   // the LV2's entry point keeps it up its own way
+
     return new ZorvaluneAudioProcessor();
 }

@@ -364,7 +364,7 @@ void ZorvaluneAudioProcessor::calc_delay_times()
 
         hz = tempoBpm.load() / 60.0f / beats;
         currentProgram = 0;
-        setParameterNotifyingHost (parameter, hz.load() / 400.0f);
+        tellHostOfEdit (parameter, hz.load() / 400.0f);
         ++editorNotifyCounter;
     };
 

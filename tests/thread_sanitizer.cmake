@@ -41,4 +41,4 @@ ExternalProject_Add(zorvalune_threaded_test_tsan
 add_test(NAME ThreadedHostChangesDuringPlaybackUnderThreadSanitizer
     COMMAND "${tsan_binary_dir}/tests/zorvalune_threaded_test")
 set_tests_properties(ThreadedHostChangesDuringPlaybackUnderThreadSanitizer PROPERTIES
-    ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1")
+    ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1 second_deadlock_stack=1 suppressions=${ZORVALUNE_TSAN_SUPPRESSIONS}")

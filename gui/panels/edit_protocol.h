@@ -16,7 +16,7 @@ namespace edit_protocol
     {
         processor.editorNotifyCounter = 0;
         processor.currentProgram = 0;
-        processor.setParameterNotifyingHost (index, normalised);
+        processor.tellHostOfEdit (index, normalised);
         ++processor.editorNotifyCounter;
     }
 
@@ -27,6 +27,6 @@ namespace edit_protocol
     }
 
     // A drag is one gesture for the host, however many writes it makes.
-    inline void beginGesture (ZorvaluneAudioProcessor& processor, int index) { processor.beginParameterChangeGesture (index); }
-    inline void endGesture (ZorvaluneAudioProcessor& processor, int index)   { processor.endParameterChangeGesture (index); }
+    inline void beginGesture (ZorvaluneAudioProcessor& processor, int index) { processor.tellHostOfGesture (index, true); }
+    inline void endGesture (ZorvaluneAudioProcessor& processor, int index)   { processor.tellHostOfGesture (index, false); }
 }

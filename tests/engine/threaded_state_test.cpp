@@ -2,6 +2,7 @@
 #include "tests/message_pump.h"
 #include "tests/wrapper_type.h"
 #include "engine/step_snapshots.h"
+#include "gui/panels/edit_protocol.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +52,12 @@ namespace
         }
 
         return states;
+    }
+
+    std::unique_ptr<ZorvaluneAudioProcessor> makeProcessorIn (juce::AudioProcessor::WrapperType wrapper)
+    {
+        const test_support::ScopedWrapperType type (wrapper);
+        return makeProcessor (48000.0, 512);
     }
 
     void pause (std::mt19937& random, int fromMicroseconds, int toMicroseconds)
@@ -188,20 +195,27 @@ namespace
     struct lv2_host_storage : juce::AudioProcessorListener
     {
         bool hostIsSetting = false;
-        int heard = 0;
+        int heard = 0, drags = 0;
         std::atomic<std::thread::id> audioThread {};
         std::atomic<int> offTheAudioThread { 0 };
 
-        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override
+        void note (int& count)
         {
             if (std::this_thread::get_id() != audioThread.load())
                 ++offTheAudioThread;
 
             if (! hostIsSetting)
-                ++heard;
+                ++count;
         }
 
-        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override { note (heard); }
+        void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { note (drags); }
+        void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { note (drags); }
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
+        {
+            if (details.latencyChanged)
+                note (heard);
+        }
 
         void setFromHost (juce::AudioProcessor& p, int index, float value)
         {
@@ -212,17 +226,13 @@ namespace
     };
 }
 
-// As an LV2, programs and states restored on other threads reach the host's
-// storage only from the audio thread, where the host also sets values.
+// As an LV2, programs and states restored on other threads, drags in our
+// editor and the settled delay reach the host's storage only from the audio
+// thread, where the host also sets values.
 TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
 {
     const auto states = sequencerStates();
-    std::unique_ptr<ZorvaluneAudioProcessor> p;
-
-    {
-        const test_support::ScopedWrapperType lv2 (juce::AudioProcessor::wrapperType_LV2);
-        p = makeProcessor (48000.0, 512);
-    }
+    const auto p = makeProcessorIn (juce::AudioProcessor::wrapperType_LV2);
 
     lv2_host_storage storage;
     p->addListener (&storage);
@@ -258,6 +268,10 @@ TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
         else
             p->setStateInformation (state.getData(), (int) state.getSize());
 
+        const int knob = (int) (random() % ZorvaluneAudioProcessor::NUM_PARAMETERS);
+        edit_protocol::beginGesture (*p, knob);
+        edit_protocol::write (*p, knob, (float) (random() % 101) / 100.0f);
+        edit_protocol::endGesture (*p, knob);
         ++restores;
         test_support::pumpMessagesFor (2);
     }
@@ -268,6 +282,71 @@ TEST (ThreadedHost, AnLv2HostHearsRestoredValuesOnItsAudioThread)
 
     EXPECT_EQ (storage.offTheAudioThread.load(), 0);
     EXPECT_GE (storage.heard, ZorvaluneAudioProcessor::NUM_PARAMETERS);
+    EXPECT_GT (storage.drags, 0);
+}
+
+namespace
+{
+    // What the VST3 client keeps of the values it shows the host, with no
+    // editor open: plain values that it writes for changes reported on the
+    // message thread (a thread of the framework's then), and that the host's
+    // thread reads in its own calls. Changes reported elsewhere reach the host
+    // through the audio thread and are not kept here.
+    struct vst3_controller_values : juce::AudioProcessorListener
+    {
+        std::array<float, ZorvaluneAudioProcessor::NUM_PARAMETERS> values {};
+        std::atomic<bool> hostWaitsInProgramChange { false };
+        std::atomic<int> keptWhileHostBusy { 0 };
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
+        {
+            if (! juce::MessageManager::getInstance()->isThisTheMessageThread())
+                return;
+
+            values[(size_t) index] = value;
+            keptWhileHostBusy += hostWaitsInProgramChange ? 0 : 1;
+        }
+
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+    };
+}
+
+// As a VST3 with no editor open, a program changed from the host's thread is
+// in the controller's values when the change returns, put there by the
+// message thread while the host's thread waited, never while it went on.
+TEST (ThreadedHost, AVst3HostFindsAProgramsValuesInItsControllerWhenTheChangeReturns)
+{
+    const auto p = makeProcessorIn (juce::AudioProcessor::wrapperType_VST3);
+    vst3_controller_values controller;
+    p->addListener (&controller);
+    std::atomic<bool> hostDone { false };
+    int stale = 0;
+
+    std::thread host ([&]
+    {
+        std::mt19937 random (7);
+
+        for (int round = 0; round < 100; ++round)
+        {
+            controller.hostWaitsInProgramChange = true;
+            p->setCurrentProgram ((int) (random() % 8));
+            controller.hostWaitsInProgramChange = false;
+
+            for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)   // the host re-reads them
+                stale += controller.values[(size_t) i] != p->getParameter (i) ? 1 : 0;
+        }
+
+        hostDone = true;
+    });
+
+    while (! hostDone.load())
+        test_support::pumpMessagesFor (2);
+
+    host.join();
+    p->removeListener (&controller);
+
+    EXPECT_EQ (stale, 0);
+    EXPECT_EQ (controller.keptWhileHostBusy.load(), 0);
 }
 
 TEST (ThreadedHost, AStepStoredWholeIsReadWhole)

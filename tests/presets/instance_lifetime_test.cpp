@@ -84,3 +84,82 @@ TEST_F (InstanceLifetime, InstancesDieOnAnotherThreadWhileTheWatcherScansAndMidi
     const std::lock_guard<std::mutex> hold (sCloudscannersLock);
     EXPECT_TRUE (sCloudscanners.empty());
 }
+
+namespace
+{
+    // A host's view that holds the settled delay's report (a timer callback of
+    // the instance) for longer than any timeout a destructor might give up
+    // after, unless the instance is deleted meanwhile.
+    struct held_latency_report : juce::AudioProcessorListener
+    {
+        std::atomic<bool> entered { false }, deleted { false }, deletedWhileHeld { false };
+
+        void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails& details) override
+        {
+            if (! details.latencyChanged || entered.exchange (true))
+                return;
+
+            for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (1100);
+                 std::chrono::steady_clock::now() < end && ! deleted.load();)
+                std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+            deletedWhileHeld = deleted.load();
+        }
+
+        void audioProcessorParameterChanged (juce::AudioProcessor*, int, float) override {}
+    };
+}
+
+// Deleting an instance elsewhere waits for a callback of ours under way, until
+// it ends, and for nothing else: not for a message thread that is busy.
+TEST_F (InstanceLifetime, DeletingElsewhereWaitsOnlyForACallbackUnderWay)
+{
+    {
+        std::vector<std::unique_ptr<ZorvaluneAudioProcessor>> instances (3);
+
+        for (auto& p : instances)
+            p = std::make_unique<ZorvaluneAudioProcessor>();
+
+        // This (the message) thread runs nothing meanwhile.
+        const auto start = std::chrono::steady_clock::now();
+        std::thread ([&] { instances.clear(); }).join();
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds> (std::chrono::steady_clock::now() - start);
+        EXPECT_LT (took.count(), 500) << "ms to delete three instances";
+    }
+
+    auto p = std::make_unique<ZorvaluneAudioProcessor>();
+    p->prepareToPlay (48000.0, 4096);
+    held_latency_report host;
+    p->addListener (&host);
+    p->setParameter (22, 0.05f);   // "TapeRotation": the tape's delay moves
+
+    std::atomic<bool> gaveUp { false };
+
+    std::thread killer ([&]
+    {
+        while (! host.entered.load() && ! gaveUp.load())
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+
+        if (host.entered.load())   // the report is under way: delete meanwhile
+        {
+            p.reset();
+            host.deleted = true;
+        }
+    });
+
+    juce::AudioBuffer<float> buffer (2, 4096);
+    juce::MidiBuffer midi;
+
+    // Plays until the settled delay is reported (the report then holds this thread).
+    for (int i = 0; i < 200 && ! host.entered.load(); ++i)
+    {
+        buffer.clear();
+        p->processBlock (buffer, midi);
+        test_support::pumpMessagesFor (5);
+    }
+
+    gaveUp = ! host.entered.load();
+    killer.join();
+    ASSERT_TRUE (host.deleted.load()) << "no settled delay was reported";
+    EXPECT_FALSE (host.deletedWhileHeld.load());
+}
