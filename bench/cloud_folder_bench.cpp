@@ -92,12 +92,3 @@ namespace
 
 BENCHMARK_CAPTURE (syncedChange, rewritten, false)->Arg (1)->Arg (8)->Iterations (8)->UseManualTime()->Unit (benchmark::kMillisecond);
 BENCHMARK_CAPTURE (syncedChange, added_or_removed, true)->Arg (1)->Arg (8)->Iterations (8)->UseManualTime()->Unit (benchmark::kMillisecond);
-
-int main (int argc, char** argv)
-{
-    const juce::ScopedJuceInitialiser_GUI juce;
-    benchmark::Initialize (&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -116,12 +116,3 @@ BENCHMARK (slotExact)->Arg (64)->Arg (512)->Arg (4096);
 BENCHMARK (slotFallback)->Arg (64)->Arg (512)->Arg (4096);
 BENCHMARK_CAPTURE (wholeBlock, block_receiving, true);
 BENCHMARK_CAPTURE (wholeBlock, block_lfo, false);
-
-int main (int argc, char** argv)
-{
-    const juce::ScopedJuceInitialiser_GUI juce;
-    benchmark::Initialize (&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
