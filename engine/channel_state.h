@@ -85,6 +85,14 @@ struct channel_state
         releaseStep = 0.0f;
     }
 
+    // A transport start: the history silenced, and the tape's read placed
+    // afresh for the wobble that starts again with it.
+    void restartForTransportStart() noexcept
+    {
+        reset();
+        tapeReadPending = true;
+    }
+
     // The tape's read `readDelay` samples behind the newest sample, at the
     // front of its line (silence is added before the front where the line is
     // shorter), and the dry signal `dryDelay` samples late.

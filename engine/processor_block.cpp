@@ -261,14 +261,13 @@ bool ZorvaluneAudioProcessor::handleTransport (bool playing, int numSamples)
     {
         clipCount = 0;
 
+        // The noise's own filters start from rest with the noise itself.
         for (auto& state : channelStates)
         {
-            state.reset();
+            state.restartForTransportStart();
 
-            for (auto* filter : { &state.inputHighPass, &state.inputLowPass, &state.noiseFilter, &state.noiseLowCut })
+            for (auto* filter : { &state.inputHighPass, &state.inputLowPass })
                 filter->clearState();
-
-            state.tapeReadPending = true;
         }
 
         sideChainPrevRms = 0.0f;

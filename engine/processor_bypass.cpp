@@ -39,10 +39,7 @@ void ZorvaluneAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& bu
         clipCount = 0;
 
         for (auto& state : channelStates)
-        {
-            state.reset();
-            state.tapeReadPending = true;
-        }
+            state.restartForTransportStart();
     }
 
     // Play mode stops with the transport, also while bypassed: the processed

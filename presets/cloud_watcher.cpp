@@ -145,14 +145,6 @@ namespace
     {
         return a.getCharPointer() == b.getCharPointer() ? 0 : std::strcmp (a.toRawUTF8(), b.toRawUTF8());
     }
-
-    bool isLocal (const juce::String& name)
-    {
-        static const std::string suffix = user_preset_names::localSuffix.toStdString();
-        const auto* text = name.toRawUTF8();
-        const auto length = std::strlen (text);
-        return length >= suffix.size() && std::memcmp (text + length - suffix.size(), suffix.data(), suffix.size()) == 0;
-    }
 }
 
 // The names were worked out once for every processor, off the message
@@ -186,7 +178,7 @@ void iCloudFilesCallback (void* caller, const iCloudDocScanner::document_list& l
             ++it;
             ++cloud;
         }
-        else if (isLocal (*it))
+        else if (it->endsWith (user_preset_names::localSuffix))
         {
             ++it;
         }
