@@ -182,6 +182,7 @@ private:
     void measureLevels (const float* work, int count) noexcept;
     void fillTapeRates (int count) noexcept;
     void tapeRatesOfLane (int l, int count, int stride, float* ratios, float* increments, float* hz) noexcept;
+    void fillTapeWobble (float* wobble, const float* increments, int count) noexcept;
 
     // tape_read-inl.h
     struct tape_read { int at0, at1; };   // the read lies between these elements

@@ -162,10 +162,10 @@ namespace chain_setup
         return std::isfinite (swing) ? swing : 0.0;
     }
 
-    double wobbleLeadAt (float depth, float phase, float increment) noexcept
+    double wobbleLeadAt (float depth, double phase, float increment) noexcept
     {
         const double halfStep = 0.5 * (double) increment;
-        const double lead = -(double) depth * std::cos ((double) phase + halfStep) / (2.0 * std::sin (halfStep));
+        const double lead = -(double) depth * std::cos (phase + halfStep) / (2.0 * std::sin (halfStep));
         return std::isfinite (lead) ? lead : 0.0;
     }
 }

@@ -102,7 +102,8 @@ namespace chain_setup
         float frequency = 0.0f;  // of the wobble, before modulation
     };
 
-    inline void setUpOscillator (LFO& lfo, float hz, double radiansPerHz) noexcept
+    template <class Oscillator>
+    void setUpOscillator (Oscillator& lfo, float hz, double radiansPerHz) noexcept
     {
         lfo.frequency = hz;
         lfo.phaseIncrement = (float) ((double) hz * radiansPerHz);
@@ -131,5 +132,5 @@ namespace chain_setup
 
     // How far a read at the rate 1 + depth x sin (phase) has run ahead of the
     // centre it swings around, at `phase`: the sum of its steps in closed form.
-    double wobbleLeadAt (float depth, float phase, float increment) noexcept;
+    double wobbleLeadAt (float depth, double phase, float increment) noexcept;
 }

@@ -175,10 +175,8 @@ void chain_group<K>::fillTapeRates (int count) noexcept
         wobbleLead[l] = on.tapeWobbling && reading ? wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]) : 0.0;
     }
 
-    LFO* tapes[K];
-    oscillatorsOf (&channel_state::tapeLfo, tapes);
     float* wobble = scratch.tapeWobble.data();
-    lane_oscillators<K>::fill (tapes, wobble, count, increments, scratch.oneLane.data(), scratch.oneLaneOut.data());
+    fillTapeWobble (wobble, increments, count);
 
     const FF ff;
     const FV one = hn::Set (ff, 1.0f);
@@ -188,6 +186,52 @@ void chain_group<K>::fillTapeRates (int count) noexcept
         const FV wobbling = on.tapeWobbling ? hn::LoadU (ff, wobble + i) : hn::Zero (ff);
         hn::StoreU (one + (hn::LoadU (ff, ratios + i) - one) * wobbling, ff, ratios + i);
     });
+}
+
+// The wobble of each lane for the piece, its increment changing before each
+// step to the one given (both interleaved). Lanes whose oscillators run in
+// step share one.
+template <int K>
+void chain_group<K>::fillTapeWobble (float* wobble, const float* increments, int count) noexcept
+{
+    float* phases = scratch.oneLane.data();
+    float* sines = scratch.oneLaneOut.data();
+    bool inStep = tapeRatesAlike;
+
+    for (int l = 1; l < K; ++l)
+        inStep = inStep && st[l]->tapeLfo.phase == st[0]->tapeLfo.phase;
+
+    for (int l = 0; l < (inStep ? 1 : K); ++l)
+    {
+        auto& lfo = st[l]->tapeLfo;
+        double phase = lfo.phase;
+
+        for (int j = 0; j < count; ++j)
+        {
+            phase = tape_oscillator::advanced (phase, increments[j * K + l]);
+            phases[j] = (float) phase;
+        }
+
+        lfo.phase = phase;
+        lfo.phaseIncrement = increments[(count - 1) * K + l];
+        lane_math::HWY_NAMESPACE::sinBlock (phases, sines, count);
+
+        if (inStep)
+        {
+            L::spread (sines, wobble, count);
+
+            for (int other = 1; other < K; ++other)
+            {
+                st[other]->tapeLfo.phase = phase;
+                st[other]->tapeLfo.phaseIncrement = lfo.phaseIncrement;
+            }
+        }
+        else
+        {
+            for (int j = 0; j < count; ++j)
+                wobble[j * K + l] = sines[j];
+        }
+    }
 }
 
 // Lane l's depth ratio, oscillator increment and rate of each sample, every

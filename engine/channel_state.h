@@ -10,6 +10,7 @@
 #include "noise_generator.h"
 #include "smooth_IIR_filter.h"
 #include "summed_window.h"
+#include "tape_oscillator.h"
 
 // The memory of one input channel's effect chain. The processor keeps 24 of
 // these inside itself for its whole life. Every window and delay line has a
@@ -110,7 +111,7 @@ struct channel_state
     {
         lfo1.phase = 0.0f;
         lfo2.phase = 0.0f;
-        tapeLfo.phase = 0.0f;
+        tapeLfo.phase = 0.0;
     }
 
     // The noise draws only where the channel's gate is open, so one sample
@@ -158,7 +159,7 @@ struct channel_state
 
     LFO lfo1, lfo2;
     noise_generator noiseRng { noiseSeed };
-    LFO tapeLfo;
+    tape_oscillator tapeLfo;
 
     int releaseCounter = 0;
     float releaseEnvelope = initialReleaseEnvelope;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cmath>
+
+// The tape's wobble: a sine whose phase is kept in double. The read position
+// integrates this sine, so its average over a turn must be 0. A float phase
+// is stepped in increments rounded to its own spacing, which is four times
+// coarser in [4, 2 pi) than in [1, 2): at a slow wobble the turn's halves
+// then last measurably different times, the sine averages to up to 0.5 %,
+// and the read drifts from its centre without end.
+struct tape_oscillator
+{
+    static constexpr double twoPi = 6.283185307179586;
+
+    float frequency = -1.0f;      // Hz, as last set by the chain
+    float phaseIncrement = 1.0f;  // radians per sample
+    double phase = 0.0;           // radians, 0..2 pi
+
+    // One step of the phase: wrapped back by a turn once past it. Only an
+    // increment beyond a turn, a negative or a broken one leaves it outside;
+    // it is then brought back to a finite angle of one turn.
+    static double advanced (double phase, float increment) noexcept
+    {
+        phase += (double) increment;
+
+        if (phase > twoPi)
+            phase -= twoPi;
+
+        if (phase >= 0.0 && phase <= twoPi)
+            return phase;
+
+        return std::isfinite (phase) ? std::fmod (phase, twoPi) + (phase < 0.0 ? twoPi : 0.0) : 0.0;
+    }
+
+    // The sine is taken of the phase rounded to float: the rounding is no
+    // larger than a float phase's own and, unlike a float step's, averages out.
+    static float sineAt (double phase) noexcept { return std::sin ((float) phase); }
+
+    float getNextOutSample() noexcept
+    {
+        phase = advanced (phase, phaseIncrement);
+        return sineAt (phase);
+    }
+};
