@@ -46,6 +46,7 @@ public:
             indexDelta[l] = tapes[l].indexDelta;
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
+            tapeTop[l] = tapeTopOf (*st[l], blk);
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
         }
@@ -130,6 +131,7 @@ private:
     int readIndex[K], indexDelta[K];
     int walkRemainder[K], walkCarry[K] = {};   // the walk's spread single steps, and how far the next one is
     float tapeFrequency[K];
+    float tapeTop[K];   // the longest delay the read may fall to
     int rmsWindow[K];
     double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
@@ -149,6 +151,7 @@ private:
         float fraction;
         float rate;        // the read rate at the sample being read
         float lfoHz;       // the tape oscillator's rate there
+        float top;         // the longest delay it may fall to
         int dryOffset;     // the dry signal is read this many samples later than the tape
         int dryNudges;     // single-sample moves of the dry read still to make, by sign
         int walkCarry;     // the spread walk's progress towards its next single step
@@ -194,6 +197,7 @@ private:
     bool tapesStandAlike() const noexcept;
     template <class Ring> tape_read stepTape (int l, Ring& pitch, float s, int length, tape_head& head) noexcept;
     static bool steadyStep (ring_positions& pitch, int length, tape_head& head, tape_read& read) noexcept;
+    static float heldRate (const tape_head& head, int size) noexcept;
     static int dryDelayAfter (int size, tape_head& head) noexcept;
     template <class Ring> void dropRead (Ring& pitch, tape_head& head, int l) const noexcept;
     static void takeTapeReport (chain_block_results& to, const chain_block_results& before, const chain_block_results& after) noexcept;

@@ -55,7 +55,7 @@ typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noex
     const double gap = wobbleLead[l] - (double) s.pitchReadFraction - (double) dryOffset;
     const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
     const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
-    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, dryOffset, nudges, walkCarry[l] };
+    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, walkCarry[l] };
 }
 
 // One lane's tape: its delay line and its dry delay, sample by sample.
@@ -272,7 +272,7 @@ typename chain_group<K>::tape_read chain_group<K>::stepTape (int l, Ring& pitch,
 
     if (length < size)
     {
-        const float pos = head.rate + head.fraction;
+        const float pos = heldRate (head, size) + head.fraction;
         int steps = 0;
 
         if (std::isfinite (pos) && pos >= 0.0f)
@@ -340,7 +340,7 @@ bool chain_group<K>::steadyStep (ring_positions& pitch, int length, tape_head& h
     if (pitch.full() || length >= size || head.index < 0 || head.index > size)
         return false;
 
-    const float pos = head.rate + head.fraction;
+    const float pos = heldRate (head, size) + head.fraction;
 
     if (! (pos >= 0.0f && pos < 8388608.0f))
         return false;
@@ -365,6 +365,18 @@ bool chain_group<K>::steadyStep (ring_positions& pitch, int length, tape_head& h
 
     read = { index, std::min (index + 1, size - 1) };
     return true;
+}
+
+// The read rate of a step, with the read at the front of a line of `size`
+// samples: at the top of its swing, the read falls no further behind. The
+// line's length holds the lowest turn; this holds the highest where a
+// modulation of the wobble's rate or depth that keeps step with it would
+// otherwise pull the read later without end.
+template <int K>
+float chain_group<K>::heldRate (const tape_head& head, int size) noexcept
+{
+    const bool atTop = head.rate < 1.0f && head.index == 0 && (float) (size - 1) - head.fraction > head.top;
+    return atTop ? 1.0f : head.rate;
 }
 
 // The dry read after a step: one sample nearer the wobble's centre while
