@@ -46,7 +46,9 @@ public:
             indexDelta[l] = tapes[l].indexDelta;
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
-            tapeTop[l] = tapeTopOf (*st[l], blk);
+            const auto span = tapeSpanOf (*st[l], blk);
+            tapeCentre[l] = span.centre;
+            tapeTop[l] = span.top;
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
         }
@@ -131,7 +133,8 @@ private:
     int readIndex[K], indexDelta[K];
     int walkRemainder[K], walkCarry[K] = {};   // the walk's spread single steps, and how far the next one is
     float tapeFrequency[K];
-    float tapeTop[K];   // the longest delay the read may fall to
+    double tapeCentre[K];   // where the wobble alone centres the read
+    float tapeTop[K];       // the longest delay the read may fall to
     int rmsWindow[K];
     double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece

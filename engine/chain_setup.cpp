@@ -162,12 +162,13 @@ namespace chain_setup
         return std::isfinite (swing) ? swing : 0.0;
     }
 
-    float tapeTopOf (const channel_state& st, const chain_block_values& blk) noexcept
+    tape_span tapeSpanOf (const channel_state& st, const chain_block_values& blk) noexcept
     {
-        // Two samples of room: the swing's top as the read reaches it lies
-        // within a sample and a half of its ideal one.
+        // Two samples of room at the top: the swing's top as the read reaches
+        // it lies within a sample and a half of its ideal one.
         const double swing = wobbleSwingOf (st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement);
-        return (float) (std::max ((double) blk.toldDelay + swing, (double) (st.PitchNrSamples - 1) + 2.0 * swing) + 2.0);
+        const double centre = (double) (st.PitchNrSamples - 1) + swing;
+        return { centre, (float) (std::max ((double) blk.toldDelay, centre) + swing + 2.0) };
     }
 
     double wobbleLeadAt (float depth, double phase, float increment) noexcept

@@ -130,10 +130,17 @@ namespace chain_setup
     // the centre it wobbles around.
     double wobbleSwingOf (float depth, float increment) noexcept;
 
-    // The longest delay the tape's read may fall to: the top of its swing
-    // above the line's length, or above the delay the host was told (where
-    // a transport start puts it), whichever is later.
-    float tapeTopOf (const channel_state& st, const chain_block_values& blk) noexcept;
+    // Where the wobble alone centres the tape's read (the line's length, at
+    // rate 1, and its swing), and the longest delay the read may fall to: the
+    // top of that swing, or of the swing above the delay the host was told
+    // (where a transport start puts it), whichever is later.
+    struct tape_span
+    {
+        double centre;
+        float top;
+    };
+
+    tape_span tapeSpanOf (const channel_state& st, const chain_block_values& blk) noexcept;
 
     // How far a read at the rate 1 + depth x sin (phase) has run ahead of the
     // centre it swings around, at `phase`: the sum of its steps in closed form.

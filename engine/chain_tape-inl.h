@@ -125,6 +125,7 @@ void chain_group<K>::fillTapeRates (int count) noexcept
     // Lanes whose tapes are set alike and modulated alike (every channel,
     // unless one joined late) share their rates: worked out once.
     const auto movesTape = [] (const mod_slot& slot) { return slot.destination == 5 || slot.destination == 6; };
+    const bool tapeModulated = movesTape (slot1) || movesTape (slot2);
     bool& alike = tapeRatesAlike;
     alike = (! movesTape (slot1) || L::agree (scratch.mod1.data(), count))
          && (! movesTape (slot2) || L::agree (scratch.mod2.data(), count));
@@ -170,9 +171,14 @@ void chain_group<K>::fillTapeRates (int count) noexcept
 
         // Only a tape that reads at a wobbling rate leads or lags its centre:
         // one whose line has reached its length (a line held there by the
-        // read's lowest turn reads again with the next sample).
+        // read's lowest turn reads again with the next sample). A modulation
+        // of the wobble moves its centre about, up to the swing: the dry
+        // stays where the wobble alone centres it, rather than warble too.
         const bool reading = s.PitchNrSamples <= s.pitchHistory.size();
-        wobbleLead[l] = on.tapeWobbling && reading ? wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]) : 0.0;
+        const double delay = (double) (s.pitchHistory.size() - 1 - readIndex[l]) - (double) s.pitchReadFraction;
+        wobbleLead[l] = ! on.tapeWobbling || ! reading ? 0.0
+                      : tapeModulated ? tapeCentre[l] - delay
+                      : wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]);
     }
 
     float* wobble = scratch.tapeWobble.data();
