@@ -5,6 +5,7 @@
 #include "../modulation/hosted_instance.h"
 
 #include <cmath>
+#include <limits>
 
 // The delay a host is told against the delay it hears, through the built
 // VST3 and LV2 bundles.
@@ -12,7 +13,7 @@ using plugin_host::Format;
 
 namespace
 {
-    enum Param { dryWet = 0, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22 };
+    enum Param { dryWet = 0, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22, mod1Depth = 24, lfo1Freq = 25, mod1Dest = 27 };
 
     void set (juce::AudioPluginInstance& instance, int index, float value)
     {
@@ -57,6 +58,37 @@ namespace
         }
 
         return agreed;
+    }
+
+    // Plays `seconds` of a ramp that counts the samples (exact in float below
+    // 2^22) through an instance with every section but the tape off: each
+    // output sample then tells how late it is (the wet one to the nearest
+    // sample). Returns the range of those delays less `told`.
+    juce::Range<int> delaysAround (juce::AudioPluginInstance& instance, int told, double seconds)
+    {
+        constexpr int block = 512;
+        juce::AudioBuffer<float> buffer (instance.getTotalNumInputChannels(), block);
+        juce::MidiBuffer midi;
+        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+
+        for (int start = 0; start < (int) (seconds * instance.getSampleRate()); start += block)
+        {
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < block; ++i)
+                    buffer.setSample (c, i, (float) (start + i) * 0x1p-22f);
+
+            instance.processBlock (buffer, midi);
+
+            for (int i = 0; i < block; ++i)
+            {
+                const float heard = buffer.getSample (0, i);   // 0 until the ramp comes out
+                const int late = start + i - (int) std::lround (heard * 0x1p22f) - told;
+                lo = heard > 0.0f ? std::min (lo, late) : lo;
+                hi = heard > 0.0f ? std::max (hi, late) : hi;
+            }
+        }
+
+        return { lo, hi };
     }
 
     // Runs a second of silence and the message loop until the host's figure
@@ -165,6 +197,56 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
     }
 
     instance->setPlayHead (nullptr);
+}
+
+// A tape set while stopped tells the host its delay within three wobbles and
+// 2 s; through a long playback each dry sample then comes out as late as told,
+// and playing tells the host nothing new (where the wobble is slow against the
+// rate, its read used to drift for good). A modulation of the wobble moves
+// the wet's centre about, within the swing (one in step with the wobble
+// pulled it later for good); the dry stays put.
+TEST_P (LatencyHost, TheTapeStaysAsLateAsToldThroughALongPlayback)
+{
+    struct setting { double rate; float depth, rotation; bool modulated; float wet; };
+
+    for (const auto& s : { setting { 96000.0, 0.3f, 0.01f, false, 0.0f }, setting { 96000.0, 0.8f, 0.01f, false, 0.0f },
+                           setting { 48000.0, 0.3f, 0.0f, false, 0.0f }, setting { 48000.0, 0.8f, 0.01f, true, 0.0f },
+                           setting { 48000.0, 0.8f, 0.01f, true, 1.0f } })
+    {
+        SCOPED_TRACE (juce::String (s.rate) + " Hz, depth " + juce::String (s.depth) + ", rotation " + juce::String (s.rotation)
+                      + (s.modulated ? ", a 1 Hz LFO on the depth" : "") + (s.wet > 0.0f ? ", wet" : ", dry"));
+        auto instance = plugin_host::load (GetParam(), s.rate, 512);
+        ASSERT_NE (instance, nullptr);
+        plugin_host::settle (*instance);
+        const int before = instance->getLatencySamples();
+
+        for (const auto& [parameter, value] : { std::pair<int, float> { dryWet, s.wet }, { tapeOn, 1.0f }, { tapeFreqDelta, s.depth },
+                                                { tapeRotation, s.rotation } })
+            set (*instance, parameter, value);
+
+        if (s.modulated)
+            for (const auto& [parameter, value] : { std::pair<int, float> { lfo1Freq, 0.0025f }, { mod1Depth, 1.0f }, { mod1Dest, 0.06f } })
+                set (*instance, parameter, value);
+
+        const double wobbleHz = std::max (0.1, s.rotation * 100.0);
+        const int stopped = (int) ((3.0 / wobbleHz + 2.0) * s.rate) - 160;   // settle() runs 160 more
+        block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), stopped, 0.0f), { 512 });
+        plugin_host::settle (*instance);
+        const int told = instance->getLatencySamples();
+        EXPECT_NE (told, before);
+
+        hosted::play_head head;
+        head.playing = true;
+        instance->setPlayHead (&head);
+        const int swing = (int) (s.depth / 25.0 * s.rate / juce::MathConstants<double>::twoPi / wobbleHz);
+        const int reach = s.wet > 0.0f ? swing + 3 : 2;
+        const auto strayed = delaysAround (*instance, told, 30.0);
+        EXPECT_GE (strayed.getStart(), -reach);
+        EXPECT_LE (strayed.getEnd(), reach);
+        plugin_host::settle (*instance);
+        EXPECT_EQ (instance->getLatencySamples(), told);
+        instance->setPlayHead (nullptr);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, LatencyHost, testing::Values (Format::vst3, Format::lv2),
