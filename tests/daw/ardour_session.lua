@@ -228,8 +228,8 @@ end
 -- one with the plug-in to its right. Both record it once; every take after
 -- that plays it back, which is where Ardour makes up for a plug-in's delay:
 -- the two sides should line up. Takes: as inserted, after the parameter
--- moved, with the plug-in bypassed half-way through, and two each with the
--- tape's wobble on.
+-- moved, with the plug-in bypassed half-way through, two each with the
+-- tape's wobble on (the last of them 20 s long), and 26 s of the slowest wobble.
 local function run_latency (index, name, value)
 	local function track_to (side)
 		local track = new_track (true)
@@ -253,7 +253,9 @@ local function run_latency (index, name, value)
 
 	arm_all (1)
 	local source = Session:transport_sample ()
+	seconds = 26.5   -- as long as the longest take
 	record_master ("source")
+	seconds = 1.5
 
 	-- Disarmed once their takes are regions: the butler is done with them.
 	wait_until (function ()
@@ -309,8 +311,9 @@ local function run_latency (index, name, value)
 	report ("enabled", processor:to_insert ():enabled () and 1 or 0)
 
 	-- The tape's wobble on at 1 Hz, at the default depth and then deeper:
-	-- two playbacks each, a little longer than a wobble, and the delay
-	-- Ardour holds after them.
+	-- two playbacks each, a little longer than a wobble (the last one 20 s);
+	-- then the slowest wobble, 0.1 Hz, for two and a half of its turns, and
+	-- the delay Ardour holds after them.
 	processor:to_insert ():enable (true)
 	seconds = 1.6
 	set_parameter (processor, 22, "TapeRotation", 0.01)
@@ -320,9 +323,15 @@ local function run_latency (index, name, value)
 	replay ("wobbling")
 	replay ("wobbling-again")
 	set_parameter (processor, 21, "TapeFreqDelta", 0.8)
-	report ("latency", "deep", latency_other_than (wobbling))
+	local deep = latency_other_than (wobbling)
+	report ("latency", "deep", deep)
 	replay ("deep")
+	seconds = 20
 	replay ("deep-again")
+	set_parameter (processor, 22, "TapeRotation", 0)
+	report ("latency", "slow", latency_other_than (deep))
+	seconds = 26
+	replay ("slow")
 	report ("latency", "played", tracks[2]:signal_latency ())
 end
 
