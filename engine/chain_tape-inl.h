@@ -171,10 +171,11 @@ void chain_group<K>::fillTapeRates (int count) noexcept
 
         // Only a tape that reads at a wobbling rate leads or lags its centre:
         // one whose line has reached its length (a line held there by the
-        // read's lowest turn reads again with the next sample). A modulation
-        // of the wobble moves its centre about, up to the swing: the dry
-        // stays where the wobble alone centres it, rather than warble too.
-        const bool reading = s.PitchNrSamples <= s.pitchHistory.size();
+        // read's lowest turn reads again within two samples: a step of two
+        // leaves it one short). A modulation of the wobble moves its centre
+        // about, up to the swing: the dry stays where the wobble alone
+        // centres it, rather than warble too.
+        const bool reading = s.PitchNrSamples <= s.pitchHistory.size() + 1;
         const double delay = (double) (s.pitchHistory.size() - 1 - readIndex[l]) - (double) s.pitchReadFraction;
         wobbleLead[l] = ! on.tapeWobbling || ! reading ? 0.0
                       : tapeModulated ? tapeCentre[l] - delay

@@ -3,6 +3,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <cmath>
+#include <limits>
 #include <functional>
 #include <vector>
 
@@ -104,5 +105,36 @@ namespace block_runner
             worst = juce::jmax (worst, std::abs (a.getSample (ca, i) - b.getSample (cb, i + lag)));
 
         return worst;
+    }
+
+    // Plays `seconds` of a ramp that counts the samples (exact in float below
+    // 2^22) through a processor with every section but the tape off: each
+    // output sample then tells how late it is (the wet one to the nearest
+    // sample). Returns the range of those delays less `told`.
+    inline juce::Range<int> rampDelaysAround (juce::AudioProcessor& p, int told, double seconds)
+    {
+        constexpr int block = 512;
+        juce::AudioBuffer<float> buffer (p.getTotalNumInputChannels(), block);
+        juce::MidiBuffer midi;
+        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+
+        for (int start = 0; start < (int) (seconds * p.getSampleRate()); start += block)
+        {
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+                for (int i = 0; i < block; ++i)
+                    buffer.setSample (c, i, (float) (start + i) * 0x1p-22f);
+
+            p.processBlock (buffer, midi);
+
+            for (int i = 0; i < block; ++i)
+            {
+                const float heard = buffer.getSample (0, i);   // 0 until the ramp comes out
+                const int late = start + i - (int) std::lround (heard * 0x1p22f) - told;
+                lo = heard > 0.0f ? std::min (lo, late) : lo;
+                hi = heard > 0.0f ? std::max (hi, late) : hi;
+            }
+        }
+
+        return { lo, hi };
     }
 }

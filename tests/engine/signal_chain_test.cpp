@@ -1,6 +1,7 @@
 #include "engine_test_support.h"
 
 #include "platform/system_log.h"
+#include "tests/message_pump.h"
 
 #include <random>
 
@@ -61,6 +62,28 @@ TEST (SignalChainDelay, DryFollowsTheTapeThroughEveryLengthChange)
 
     EXPECT_LT (largestDifference (outs[0], 0, outs[1], 0, 0), 1.0e-6f);
     EXPECT_GT (outs[1].getRMSLevel (0, 48000, 48000), 0.1f);   // signal did get through
+}
+
+TEST (SignalChainDelay, DryStaysAtTheWobblesCentreThroughItsLowestTurns)
+{
+    // At a lowest turn the line's length holds the read, and a step of two
+    // can leave the line a sample short as a piece ends: the dry path took
+    // that for a line still filling and ran towards the read for a piece.
+    auto p = makeProcessor (44100.0, 512, 2);
+
+    for (const auto& [index, value] : { std::pair<int, float> { dryWet, 0.0f }, { tapeOn, 1.0f }, { tapeFreqDelta, 1.0f },
+                                        { tapeRotation, 0.005f } })
+        p->setParameter (index, value);
+
+    run (*p, constant (2, 8 * 44100, 0.0f), 512);   // three wobbles and 2 s, stopped
+    test_support::pumpMessagesFor (30);
+    test_play_head head;
+    head.playing = true;
+    p->setPlayHead (&head);
+    const auto strayed = block_runner::rampDelaysAround (*p, p->getLatencySamples(), 4.0);
+    EXPECT_GE (strayed.getStart(), -2);
+    EXPECT_LE (strayed.getEnd(), 2);
+    p->setPlayHead (nullptr);
 }
 
 TEST (SignalChainDelay, ShortestTapeLengthsStayInsideTheLine)

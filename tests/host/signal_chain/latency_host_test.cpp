@@ -5,7 +5,6 @@
 #include "../modulation/hosted_instance.h"
 
 #include <cmath>
-#include <limits>
 
 // The delay a host is told against the delay it hears, through the built
 // VST3 and LV2 bundles.
@@ -58,37 +57,6 @@ namespace
         }
 
         return agreed;
-    }
-
-    // Plays `seconds` of a ramp that counts the samples (exact in float below
-    // 2^22) through an instance with every section but the tape off: each
-    // output sample then tells how late it is (the wet one to the nearest
-    // sample). Returns the range of those delays less `told`.
-    juce::Range<int> delaysAround (juce::AudioPluginInstance& instance, int told, double seconds)
-    {
-        constexpr int block = 512;
-        juce::AudioBuffer<float> buffer (instance.getTotalNumInputChannels(), block);
-        juce::MidiBuffer midi;
-        int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
-
-        for (int start = 0; start < (int) (seconds * instance.getSampleRate()); start += block)
-        {
-            for (int c = 0; c < buffer.getNumChannels(); ++c)
-                for (int i = 0; i < block; ++i)
-                    buffer.setSample (c, i, (float) (start + i) * 0x1p-22f);
-
-            instance.processBlock (buffer, midi);
-
-            for (int i = 0; i < block; ++i)
-            {
-                const float heard = buffer.getSample (0, i);   // 0 until the ramp comes out
-                const int late = start + i - (int) std::lround (heard * 0x1p22f) - told;
-                lo = heard > 0.0f ? std::min (lo, late) : lo;
-                hi = heard > 0.0f ? std::max (hi, late) : hi;
-            }
-        }
-
-        return { lo, hi };
     }
 
     // Runs a second of silence and the message loop until the host's figure
@@ -240,7 +208,7 @@ TEST_P (LatencyHost, TheTapeStaysAsLateAsToldThroughALongPlayback)
         instance->setPlayHead (&head);
         const int swing = (int) (s.depth / 25.0 * s.rate / juce::MathConstants<double>::twoPi / wobbleHz);
         const int reach = s.wet > 0.0f ? swing + 3 : 2;
-        const auto strayed = delaysAround (*instance, told, 30.0);
+        const auto strayed = block_runner::rampDelaysAround (*instance, told, 30.0);
         EXPECT_GE (strayed.getStart(), -reach);
         EXPECT_LE (strayed.getEnd(), reach);
         plugin_host::settle (*instance);
