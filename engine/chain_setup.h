@@ -130,8 +130,8 @@ namespace chain_setup
     // the centre it wobbles around.
     double wobbleSwingOf (float depth, float increment) noexcept;
 
-    // Where the wobble alone centres the tape's read (the line's length, at
-    // rate 1, and its swing), and the longest delay the read may fall to: the
+    // Where the wobble alone centres the tape's read (a swing later than the
+    // line's delay at rate 1), and the longest delay the read may fall to: the
     // top of that swing, or of the swing above the delay the host was told
     // (where a transport start puts it), whichever is later.
     struct tape_span

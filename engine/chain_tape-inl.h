@@ -197,7 +197,9 @@ void chain_group<K>::fillTapeRates (int count) noexcept
 
 // The wobble of each lane for the piece, its increment changing before each
 // step to the one given (both interleaved). Lanes whose oscillators run in
-// step share one.
+// step share one. The sine is taken of the phase rounded to float: that
+// rounding is no larger than a float phase's own and, unlike a float step's,
+// averages out.
 template <int K>
 void chain_group<K>::fillTapeWobble (float* wobble, const float* increments, int count) noexcept
 {

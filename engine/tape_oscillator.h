@@ -2,12 +2,13 @@
 
 #include <cmath>
 
-// The tape's wobble: a sine whose phase is kept in double. The read position
-// integrates this sine, so its average over a turn must be 0. A float phase
-// is stepped in increments rounded to its own spacing, which is four times
-// coarser in [4, 2 pi) than in [1, 2): at a slow wobble the turn's halves
-// then last measurably different times, the sine averages to up to 0.5 %,
-// and the read drifts from its centre without end.
+// The tape's wobble, a sine (the chain runs it, chain_tape-inl.h) whose phase
+// is kept in double. The read position integrates this sine, so its average
+// over a turn must be 0. A float phase is stepped in increments rounded to
+// its own spacing, which is four times coarser in [4, 2 pi) than in [1, 2):
+// at a slow wobble the turn's halves then last measurably different times,
+// the sine averages to up to 0.5 %, and the read drifts from its centre
+// without end.
 struct tape_oscillator
 {
     static constexpr double twoPi = 6.283185307179586;
@@ -30,15 +31,5 @@ struct tape_oscillator
             return phase;
 
         return std::isfinite (phase) ? std::fmod (phase, twoPi) + (phase < 0.0 ? twoPi : 0.0) : 0.0;
-    }
-
-    // The sine is taken of the phase rounded to float: the rounding is no
-    // larger than a float phase's own and, unlike a float step's, averages out.
-    static float sineAt (double phase) noexcept { return std::sin ((float) phase); }
-
-    float getNextOutSample() noexcept
-    {
-        phase = advanced (phase, phaseIncrement);
-        return sineAt (phase);
     }
 };
