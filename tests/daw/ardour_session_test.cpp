@@ -511,28 +511,35 @@ namespace
         return sides;
     }
 
-    // How much later the right side (the plug-in's track) plays what the left
-    // (the bare track) plays, over `length` samples from `from`: the lag of
-    // the best match of the noise both carry, up to `reach` samples either
-    // way of `around`.
-    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length, int around = 0, int reach = 4000)
+    // How well the right side (the plug-in's track) played `lag` samples
+    // later matches the left (the bare track), over `length` samples from
+    // `from`; 0 where the take does not hold them.
+    double matchOfRight (const juce::AudioBuffer<float>& take, int from, int length, int lag)
     {
+        if (from < 0 || from + lag < 0 || juce::jmax (from, from + lag) + length > take.getNumSamples())
+            return 0.0;
+
         const float* left = take.getReadPointer (0);
         const float* right = take.getReadPointer (1);
+        double match = 0.0;
+
+        for (int i = from; i < from + length; ++i)
+            match += (double) left[i] * right[i + lag];
+
+        return match;
+    }
+
+    // How much later the right side plays what the left plays, over `length`
+    // samples from `from`: the lag of the best match of the noise both carry,
+    // up to `reach` samples either way of `around`.
+    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length, int around = 0, int reach = 4000)
+    {
         int best = around;
         double bestMatch = 0.0;
 
         for (int lag = around - reach; lag <= around + reach; ++lag)
         {
-            if (from + lag < 0 || from + lag + length > take.getNumSamples())
-                continue;
-
-            double match = 0.0;
-
-            for (int i = from; i < from + length; ++i)
-                match += (double) left[i] * right[i + lag];
-
-            if (match > bestMatch)
+            if (const double match = matchOfRight (take, from, length, lag); match > bestMatch)
             {
                 bestMatch = match;
                 best = lag;
@@ -545,17 +552,33 @@ namespace
 
     // The mean lag of a right side that wobbles, over `length` samples from
     // `from`, where the wobble turns: there the lag holds still long enough to
-    // be found among all lags. From there it is followed in short windows.
+    // be found among all lags. From there it is followed every 64 samples, to
+    // the centre of the lags within 16 of the last over 256 samples, each
+    // weighted by its match squared: unlike the best match, which noise now
+    // and then gave to a lag a few samples off, that centre never leaps.
     double meanLagOfRight (const juce::AudioBuffer<float>& take, int from, int length)
     {
-        int lag = lagOfRight (take, from - 512, 1024, 0, 8000);
+        double lag = lagOfRight (take, from - 512, 1024, 0, 8000);
         double sum = 0.0;
-        int windows = 0;
+        int steps = 0;
 
-        for (int start = from; start + 64 <= from + length; start += 64, ++windows)
-            sum += lag = lagOfRight (take, start, 64, lag, 8);
+        for (int at = from; at + 64 <= from + length; at += 64, ++steps)
+        {
+            const int around = (int) std::lround (lag);
+            double weights = 0.0, weighted = 0.0;
 
-        return sum / juce::jmax (1, windows);
+            for (int k = around - 16; k <= around + 16; ++k)
+            {
+                const double match = juce::jmax (0.0, matchOfRight (take, at - 96, 256, k));
+                weights += match * match;
+                weighted += match * match * k;
+            }
+
+            lag = weights > 0.0 ? weighted / weights : lag;
+            sum += lag;
+        }
+
+        return sum / juce::jmax (1, steps);
     }
 }
 
