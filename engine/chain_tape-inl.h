@@ -196,7 +196,8 @@ void chain_group<K>::fillTapeRates (int count) noexcept
 }
 
 // The wobble of each lane for the piece, its increment changing before each
-// step to the one given (both interleaved). Lanes whose oscillators run in
+// step to the one given (both interleaved; tapeRatesOfLane keeps the last as
+// the oscillator's own). Lanes whose oscillators run in
 // step share one. The sine is taken of the phase rounded to float: that
 // rounding is no larger than a float phase's own and, unlike a float step's,
 // averages out.
@@ -222,7 +223,6 @@ void chain_group<K>::fillTapeWobble (float* wobble, const float* increments, int
         }
 
         lfo.phase = phase;
-        lfo.phaseIncrement = increments[(count - 1) * K + l];
         lane_math::HWY_NAMESPACE::sinBlock (phases, sines, count);
 
         if (inStep)
@@ -230,10 +230,7 @@ void chain_group<K>::fillTapeWobble (float* wobble, const float* increments, int
             L::spread (sines, wobble, count);
 
             for (int other = 1; other < K; ++other)
-            {
                 st[other]->tapeLfo.phase = phase;
-                st[other]->tapeLfo.phaseIncrement = lfo.phaseIncrement;
-            }
         }
         else
         {
