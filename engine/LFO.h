@@ -40,30 +40,19 @@ struct LFO
 
     // The next `count` outputs, the same as that many getNextOutSample calls.
     // A sine runs as two passes, the phases and then their sines, so the
-    // library call sits in a loop of its own. With `increments` the phase
-    // increment changes before each step to the given value.
-    void fillBlock (float* out, int count, const float* increments = nullptr) noexcept
+    // library call sits in a loop of its own.
+    void fillBlock (float* out, int count) noexcept
     {
         if (waveform != sine)
         {
             for (int i = 0; i < count; ++i)
-            {
-                if (increments != nullptr)
-                    phaseIncrement = increments[i];
-
                 out[i] = getNextOutSample();
-            }
 
             return;
         }
 
         for (int i = 0; i < count; ++i)
-        {
-            if (increments != nullptr)
-                phaseIncrement = increments[i];
-
             out[i] = phase = advanced (phase, phaseIncrement);
-        }
 
         const float a = amplitude;
         lane_math::sinOfPhase (out, out, count);

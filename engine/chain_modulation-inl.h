@@ -79,7 +79,7 @@ void chain_group<K>::fillModulation (const mod_slot& slot, float* m, int start, 
     {
         LFO* lfos[K];
         oscillatorsOf (slot.lfo, lfos);
-        lane_oscillators<K>::fill (lfos, m, count, nullptr, scratch.oneLane.data(), scratch.oneLaneOut.data());
+        lane_oscillators<K>::fill (lfos, m, count, scratch.oneLane.data(), scratch.oneLaneOut.data());
 
         for (int i = 0; i < count * K; ++i)
             m[i] = finiteOr0 (m[i]);

@@ -23,10 +23,9 @@ struct lane_oscillators
     using L = lanes<K>;
 
     // The next `count` outputs of each lane's oscillator into `out`, lanes
-    // interleaved. With `increments` (interleaved too) each phase increment
-    // changes before each step to the given value. `laneIn` and `laneOut`
-    // hold `count` values of one lane on the way.
-    static void fill (LFO* const* lfos, float* out, int count, const float* increments, float* laneIn, float* laneOut) noexcept
+    // interleaved. `laneIn` and `laneOut` hold `count` values of one lane on
+    // the way.
+    static void fill (LFO* const* lfos, float* out, int count, float* laneIn, float* laneOut) noexcept
     {
         bool allAdvance = true;
 
@@ -38,11 +37,7 @@ struct lane_oscillators
             // A random or silent oscillator: each lane on its own.
             for (int l = 0; l < K; ++l)
             {
-                if (increments != nullptr)
-                    for (int j = 0; j < count; ++j)
-                        laneIn[j] = increments[j * K + l];
-
-                lfos[l]->fillBlock (laneOut, count, increments != nullptr ? laneIn : nullptr);
+                lfos[l]->fillBlock (laneOut, count);
 
                 for (int j = 0; j < count; ++j)
                     out[j * K + l] = laneOut[j];
@@ -53,31 +48,23 @@ struct lane_oscillators
 
         // Channels whose oscillators run in step (they all do, unless one
         // joined late) share one output: worked out once.
-        if (inStep (lfos) && (increments == nullptr || L::agree (increments, count)))
+        if (inStep (lfos))
         {
             LFO& lfo = *lfos[0];
 
             for (int j = 0; j < count; ++j)
-            {
-                if (increments != nullptr)
-                    lfo.phaseIncrement = increments[j * K];
-
                 laneIn[j] = lfo.phase = LFO::advanced (lfo.phase, lfo.phaseIncrement);
-            }
 
             shape (lfo, laneIn, laneOut, count);
             L::spread (laneOut, out, count);
 
             for (int l = 1; l < K; ++l)
-            {
                 lfos[l]->phase = lfo.phase;
-                lfos[l]->phaseIncrement = lfo.phaseIncrement;
-            }
 
             return;
         }
 
-        fillPhases (lfos, out, count, increments);
+        fillPhases (lfos, out, count);
 
         for (int l = 0; l < K; ++l)
         {
@@ -188,19 +175,16 @@ private:
     // Each step as LFO::advanced takes it. (double) p > 2 pi is the same as
     // p >= the first float above 2 pi, so the test stays in float lanes; the
     // rare turn itself is taken lane by lane.
-    static void fillPhases (LFO* const* lfos, float* phases, int count, const float* increments) noexcept
+    static void fillPhases (LFO* const* lfos, float* phases, int count) noexcept
     {
         const typename L::DF df;
         const auto turnEnd = hn::Set (df, LFO::turnEnd);
 
         auto phase = L::gather (df, [&] (int l) { return lfos[l]->phase; });
-        auto increment = L::gather (df, [&] (int l) { return lfos[l]->phaseIncrement; });
+        const auto increment = L::gather (df, [&] (int l) { return lfos[l]->phaseIncrement; });
 
         for (int j = 0; j < count; ++j)
         {
-            if (increments != nullptr)
-                increment = hn::LoadU (df, increments + j * K);
-
             phase = phase + increment;
 
             if (! hn::AllTrue (df, hn::And (phase >= hn::Zero (df), phase < turnEnd)))
@@ -223,9 +207,6 @@ private:
         }
 
         L::scatter (df, phase, [&] (int l, float p) { lfos[l]->phase = p; });
-
-        if (increments != nullptr)
-            L::scatter (df, increment, [&] (int l, float inc) { lfos[l]->phaseIncrement = inc; });
     }
 };
 

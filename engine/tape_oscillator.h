@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "LFO.h"
+
 // The tape's wobble, a sine (the chain runs it, chain_tape-inl.h) whose phase
 // is kept in double. The read position integrates this sine, so its average
 // over a turn must be 0. A float phase is stepped in increments rounded to
@@ -11,8 +13,6 @@
 // without end.
 struct tape_oscillator
 {
-    static constexpr double twoPi = 6.283185307179586;
-
     float frequency = -1.0f;      // Hz, as last set by the chain
     float phaseIncrement = 1.0f;  // radians per sample
     double phase = 0.0;           // radians, 0..2 pi
@@ -24,12 +24,12 @@ struct tape_oscillator
     {
         phase += (double) increment;
 
-        if (phase > twoPi)
-            phase -= twoPi;
+        if (phase > LFO::twoPi)
+            phase -= LFO::twoPi;
 
-        if (phase >= 0.0 && phase <= twoPi)
+        if (phase >= 0.0 && phase <= LFO::twoPi)
             return phase;
 
-        return std::isfinite (phase) ? std::fmod (phase, twoPi) + (phase < 0.0 ? twoPi : 0.0) : 0.0;
+        return std::isfinite (phase) ? std::fmod (phase, LFO::twoPi) + (phase < 0.0 ? LFO::twoPi : 0.0) : 0.0;
     }
 };
