@@ -47,7 +47,7 @@ public:
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
             const auto span = tapeSpanOf (*st[l], blk);
-            tapeCentre[l] = span.centre;
+            tapeCentre[l] = (int) span.centre;
             tapeTop[l] = span.top;
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
@@ -133,10 +133,11 @@ private:
     int readIndex[K], indexDelta[K];
     int walkRemainder[K], walkCarry[K] = {};   // the walk's spread single steps, and how far the next one is
     float tapeFrequency[K];
-    double tapeCentre[K];   // where the wobble alone centres the read
+    int tapeCentre[K];      // where the wobble alone centres the read, in whole samples
     float tapeTop[K];       // the longest delay the read may fall to
     int rmsWindow[K];
     double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
+    int dryHeldAt[K] = {};       // where a modulated tape's dry stays for this piece; -1: it follows the tape
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
 
     float display1[K] = {}, display2[K] = {};
@@ -157,6 +158,7 @@ private:
         float top;         // the longest delay it may fall to
         int dryOffset;     // the dry signal is read this many samples later than the tape
         int dryNudges;     // single-sample moves of the dry read still to make, by sign
+        int dryHeld;       // the dry's own delay where it stays put whatever the read does; -1: it follows the read
         int walkCarry;     // the spread walk's progress towards its next single step
     };
 
@@ -204,7 +206,7 @@ private:
     static int dryDelayAfter (int size, tape_head& head) noexcept;
     template <class Ring> void dropRead (Ring& pitch, tape_head& head, int l) const noexcept;
     static void takeTapeReport (chain_block_results& to, const chain_block_results& before, const chain_block_results& after) noexcept;
-    void keepTapeHead (int l, const tape_head& head) noexcept;
+    void keepTapeHead (int l, const tape_head& head, int size) noexcept;
 
     // The tape's output p of the way from h0 to h1.
     static float between (float p, float h0, float h1) noexcept

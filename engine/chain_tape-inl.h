@@ -173,12 +173,13 @@ void chain_group<K>::fillTapeRates (int count) noexcept
         // one whose line has reached its length (a line held there by the
         // read's lowest turn reads again within two samples: a step of two
         // leaves it one short). A modulation of the wobble moves its centre
-        // about, up to the swing: the dry stays where the wobble alone
-        // centres it, rather than warble too.
+        // about, up to the swing, and holds the read at either end of it for
+        // a while: the dry stays where the wobble alone centres it, whatever
+        // the read does, rather than warble too (and so does the delay told).
         const bool reading = s.PitchNrSamples <= s.pitchHistory.size() + 1;
-        const double delay = (double) (s.pitchHistory.size() - 1 - readIndex[l]) - (double) s.pitchReadFraction;
-        wobbleLead[l] = ! on.tapeWobbling || ! reading ? 0.0
-                      : tapeModulated ? tapeCentre[l] - delay
+        const bool held = on.tapeWobbling && tapeModulated;
+        dryHeldAt[l] = held ? tapeCentre[l] : -1;
+        wobbleLead[l] = ! on.tapeWobbling || ! reading || held ? 0.0
                       : wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]);
     }
 

@@ -45,17 +45,27 @@ private:
 // late as the tape, less the wobble's excursion: stepTape takes the read's
 // whole steps back out of the dry offset, so the dry stays at the centre the
 // wobble swings around. When that centre moves, the offset follows one
-// sample per sample; within 3/4 of a sample it stays put.
+// sample per sample; within 3/4 of a sample it stays put. Where a
+// modulation moves the wobble, the dry keeps a delay of its own instead,
+// heading one sample per sample for the centre the settings give.
 template <int K>
 typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noexcept
 {
     const auto& s = *st[l];
     const int limit = 2 * s.dryDelay.capacity();
     const int dryOffset = juce::jlimit (-limit, limit, s.dryOffset);
+
+    if (dryHeldAt[l] >= 0)
+    {
+        const int now = juce::jlimit (0, limit, s.pitchHistory.size() - 1 - readIndex[l] + dryOffset);
+        const int nudges = juce::jlimit (-limit, limit, dryHeldAt[l] - now);
+        return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, now, walkCarry[l] };
+    }
+
     const double gap = wobbleLead[l] - (double) s.pitchReadFraction - (double) dryOffset;
     const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
     const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
-    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, walkCarry[l] };
+    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, -1, walkCarry[l] };
 }
 
 // One lane's tape: its delay line and its dry delay, sample by sample.
@@ -86,7 +96,7 @@ void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
 
     pitch.store();
     dryDelay.store();
-    keepTapeHead (l, head);
+    keepTapeHead (l, head, pitch.size());
 }
 
 // Every lane's tape at once, lane 0's bookkeeping standing for all.
@@ -132,7 +142,7 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
         ring.store();
         dryDelay.advance (count);
         dryDelay.store();
-        keepTapeHead (l, head);
+        keepTapeHead (l, head, pitch.size());
 
         if (l > 0)
             takeTapeReport (report[l], reportBefore, report[0]);
@@ -242,6 +252,7 @@ bool chain_group<K>::tapesStandAlike() const noexcept
         const auto& b = *st[l];
 
         if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || wobbleLead[l] != wobbleLead[0]
+             || dryHeldAt[l] != dryHeldAt[0]
              || walkRemainder[l] != walkRemainder[0] || walkCarry[l] != walkCarry[0]
              || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction || b.dryOffset != a.dryOffset
              || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity()
@@ -380,12 +391,16 @@ float chain_group<K>::heldRate (const tape_head& head, int size) noexcept
 }
 
 // The dry read after a step: one sample nearer the wobble's centre while
-// nudges are left, as late as the tape otherwise.
+// nudges are left, as late as the tape otherwise (or where it was held).
 template <int K>
 int chain_group<K>::dryDelayAfter (int size, tape_head& head) noexcept
 {
     const int nudge = (head.dryNudges > 0 ? 1 : 0) - (head.dryNudges < 0 ? 1 : 0);
     head.dryNudges -= nudge;
+
+    if (head.dryHeld >= 0)
+        return head.dryHeld += nudge;
+
     head.dryOffset += nudge;
     return size - 1 - head.index + head.dryOffset;
 }
@@ -439,14 +454,16 @@ void chain_group<K>::takeTapeReport (chain_block_results& to, const chain_block_
     }
 }
 
+// `size`: the line's, after the last read. A held dry is kept as an offset
+// from the read too, which is how the next piece (or the host's figure) finds it.
 template <int K>
-void chain_group<K>::keepTapeHead (int l, const tape_head& head) noexcept
+void chain_group<K>::keepTapeHead (int l, const tape_head& head, int size) noexcept
 {
     auto& s = *st[l];
     readIndex[l] = head.index;
     s.pitchReadFraction = head.fraction;
     s.pitchRate = head.rate;
-    s.dryOffset = head.dryOffset;
+    s.dryOffset = head.dryHeld >= 0 ? head.dryHeld - (size - 1 - head.index) : head.dryOffset;
     walkCarry[l] = head.walkCarry;
 }
 
