@@ -129,7 +129,9 @@ namespace chain_setup
         if (length >= channel_state::longestTapeDelay)
             return channel_state::longestTapeDelay;
 
-        return length < 0 ? 2 : length;
+        // A line of no length would read a sample ahead of the newest (a tiny
+        // depth at a fast wobble): as short as a negative one instead.
+        return length <= 0 ? 2 : length;
     }
 
     int setUpChannel (channel_state& st, const chain_block_values& blk, const switches& on) noexcept

@@ -88,7 +88,9 @@ TEST (SignalChainDelay, DryStaysAtTheWobblesCentreThroughItsLowestTurns)
 
 TEST (SignalChainDelay, ShortestTapeLengthsStayInsideTheLine)
 {
-    // A tiny depth at a fast wobble asks for a delay of 0, 1 or 2 samples.
+    // A tiny depth at a fast wobble asks for a line of no length: it gets the
+    // shortest, also where the read walks there from a longer line (with the
+    // wobble on, that walk read past the newest sample, and said so).
     for (float depth : { 0.0004f, 0.001f, 0.002f })
     {
         auto p = makeProcessor (48000.0, 64, 1);
@@ -98,9 +100,25 @@ TEST (SignalChainDelay, ShortestTapeLengthsStayInsideTheLine)
         p->setParameter (dryWet, 0.5f);
         const auto out = run (*p, noise (1, 48000), 64);
         EXPECT_TRUE (allFinite (out));
-        EXPECT_LE (p->channelStates[0].PitchNrSamples, 2);
+        EXPECT_EQ (p->channelStates[0].PitchNrSamples, 2);
         EXPECT_LT (out.getMagnitude (0, 24000, 24000), 1.0f);
     }
+
+    auto p = makeProcessor (44100.0, 4096, 1);
+
+    for (const auto& [index, value] : { std::pair<int, float> { tapeOn, 1.0f }, { tapeFreqDelta, 0.2257f }, { tapeRotation, 0.0036f } })
+        p->setParameter (index, value);
+
+    run (*p, noise (1, 30000), 4096);
+    p->setParameter (tapeRotation, 0.391f);
+    p->setParameter (tapeFreqDelta, 0.0196f);
+    testing::internal::CaptureStdout();
+    const auto out = run (*p, noise (1, 44100), 4096);
+    test_support::pumpMessagesFor (550);   // the audio thread's log is written every 500 ms
+    const auto printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ (printed.find ("curPitchHistStartIndx"), std::string::npos) << printed;
+    EXPECT_TRUE (allFinite (out));
+    EXPECT_EQ (p->channelStates[0].PitchNrSamples, 2);
 }
 
 //============================================================================== crush section
