@@ -2,6 +2,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <functional>
@@ -110,16 +111,21 @@ namespace block_runner
     // Plays `seconds` of a ramp that counts the samples (exact in float below
     // 2^22) through a processor with every section but the tape off: each
     // output sample then tells how late it is (the wet one to the nearest
-    // sample). Returns the range of those delays less `told`.
-    inline juce::Range<int> rampDelaysAround (juce::AudioProcessor& p, int told, double seconds)
+    // sample). Returns the range of those delays less `told`. Blocks of the
+    // lengths given, repeated as needed.
+    inline juce::Range<int> rampDelaysAround (juce::AudioProcessor& p, int told, double seconds,
+                                              const std::vector<int>& blocks = { 512 })
     {
-        constexpr int block = 512;
-        juce::AudioBuffer<float> buffer (p.getTotalNumInputChannels(), block);
+        juce::AudioBuffer<float> buffer (p.getTotalNumInputChannels(), *std::max_element (blocks.begin(), blocks.end()));
         juce::MidiBuffer midi;
         int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+        size_t which = 0;
 
-        for (int start = 0; start < (int) (seconds * p.getSampleRate()); start += block)
+        for (int start = 0, block = 0; start < (int) (seconds * p.getSampleRate()); start += block)
         {
+            block = blocks[which++ % blocks.size()];
+            buffer.setSize (buffer.getNumChannels(), block, false, false, true);
+
             for (int c = 0; c < buffer.getNumChannels(); ++c)
                 for (int i = 0; i < block; ++i)
                     buffer.setSample (c, i, (float) (start + i) * 0x1p-22f);

@@ -5,6 +5,7 @@
 #include "../modulation/hosted_instance.h"
 
 #include <cmath>
+#include <random>
 
 // The delay a host is told against the delay it hears, through the built
 // VST3 and LV2 bundles.
@@ -13,6 +14,7 @@ using plugin_host::Format;
 namespace
 {
     enum Param { dryWet = 0, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22, mod1Depth = 24, lfo1Freq = 25, mod1Dest = 27 };
+    constexpr int modSlotParams = 4;   // depth, rate, source and destination of a slot, mod 2 after mod 1
 
     void set (juce::AudioPluginInstance& instance, int index, float value)
     {
@@ -172,28 +174,37 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
 // and playing tells the host nothing new (where the wobble is slow against the
 // rate, its read used to drift for good). A modulation of the wobble moves
 // the wet's centre about, within the swing (one in step with the wobble
-// pulled it later for good); the dry stays put.
+// pulled it later for good); the dry stays put, whatever phase the 1 Hz LFO
+// (0.5 Hz until the change) meets the wobble in: it used to follow the read
+// held at either end of its swing, and half the phases never told the host.
 TEST_P (LatencyHost, TheTapeStaysAsLateAsToldThroughALongPlayback)
 {
-    struct setting { double rate; float depth, rotation; bool modulated; float wet; };
+    // `destination`: a 1 Hz LFO at full depth on the wobble's rate (5) or depth (6).
+    struct setting { double rate; float depth, rotation; int destination; float wet; double ranBefore = 0.0; };
 
-    for (const auto& s : { setting { 96000.0, 0.3f, 0.01f, false, 0.0f }, setting { 96000.0, 0.8f, 0.01f, false, 0.0f },
-                           setting { 48000.0, 0.3f, 0.0f, false, 0.0f }, setting { 48000.0, 0.8f, 0.01f, true, 0.0f },
-                           setting { 48000.0, 0.8f, 0.01f, true, 1.0f } })
+    for (const auto& s : { setting { 96000.0, 0.3f, 0.01f, 0, 0.0f }, setting { 96000.0, 0.8f, 0.01f, 0, 0.0f },
+                           setting { 48000.0, 0.3f, 0.0f, 0, 0.0f }, setting { 48000.0, 0.8f, 0.01f, 6, 1.0f },
+                           setting { 48000.0, 0.3f, 0.01f, 6, 0.0f, 0.05 }, setting { 48000.0, 0.3f, 0.01f, 6, 0.0f, 0.7 },
+                           setting { 48000.0, 0.3f, 0.01f, 6, 0.0f, 1.0 }, setting { 48000.0, 0.8f, 0.01f, 6, 0.0f, 0.05 },
+                           setting { 48000.0, 0.8f, 0.01f, 6, 0.0f, 0.7 }, setting { 48000.0, 0.8f, 0.01f, 6, 0.0f, 1.0 },
+                           setting { 48000.0, 1.0f, 0.05f, 5, 0.0f, 0.5 } })
     {
         SCOPED_TRACE (juce::String (s.rate) + " Hz, depth " + juce::String (s.depth) + ", rotation " + juce::String (s.rotation)
-                      + (s.modulated ? ", a 1 Hz LFO on the depth" : "") + (s.wet > 0.0f ? ", wet" : ", dry"));
+                      + ", modulation destination " + juce::String (s.destination) + (s.wet > 0.0f ? ", wet" : ", dry")
+                      + ", changed after " + juce::String (s.ranBefore) + " s");
         auto instance = plugin_host::load (GetParam(), s.rate, 512);
         ASSERT_NE (instance, nullptr);
         plugin_host::settle (*instance);
         const int before = instance->getLatencySamples();
+        block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), (int) (s.ranBefore * s.rate), 0.0f), { 512 });
 
         for (const auto& [parameter, value] : { std::pair<int, float> { dryWet, s.wet }, { tapeOn, 1.0f }, { tapeFreqDelta, s.depth },
                                                 { tapeRotation, s.rotation } })
             set (*instance, parameter, value);
 
-        if (s.modulated)
-            for (const auto& [parameter, value] : { std::pair<int, float> { lfo1Freq, 0.0025f }, { mod1Depth, 1.0f }, { mod1Dest, 0.06f } })
+        if (s.destination != 0)
+            for (const auto& [parameter, value] : { std::pair<int, float> { lfo1Freq, 0.0025f }, { mod1Depth, 1.0f },
+                                                    { mod1Dest, (float) s.destination / 100.0f } })
                 set (*instance, parameter, value);
 
         const double wobbleHz = std::max (0.1, s.rotation * 100.0);
@@ -213,6 +224,59 @@ TEST_P (LatencyHost, TheTapeStaysAsLateAsToldThroughALongPlayback)
         EXPECT_LE (strayed.getEnd(), reach);
         plugin_host::settle (*instance);
         EXPECT_EQ (instance->getLatencySamples(), told);
+        instance->setPlayHead (nullptr);
+    }
+}
+
+// Seeded random tapes with a modulation of either slot on the wobble's rate or
+// depth (any LFO shape, slow or fast, or the side chain, which plays the ramp
+// too), each set while stopped and played from a transport start in blocks of
+// many lengths: the host is told the dry's delay, to within 2 at every sample.
+TEST_P (LatencyHost, RandomModulatedTapesStayAsLateAsTold)
+{
+    std::mt19937 random (GetParam() == Format::vst3 ? 1u : 2u);
+    const auto uniform = [&] (float from, float to) { return std::uniform_real_distribution<float> (from, to) (random); };
+    const auto any = [&] (int count) { return (int) (random() % (unsigned) count); };
+    const int sources[] = { 0, 1, 2, 3, 4, 5, 9, 10 };
+
+    for (const double rate : { 44100.0, 96000.0, 192000.0 })
+    {
+        auto instance = plugin_host::load (GetParam(), rate, 4096);
+        ASSERT_NE (instance, nullptr);
+        hosted::play_head head;
+        instance->setPlayHead (&head);
+        set (*instance, dryWet, 0.0f);
+
+        for (int change = 0; change < 3; ++change)
+        {
+            const float rotation = uniform (0.005f, 0.05f);
+            const int slot = any (2) * modSlotParams, other = modSlotParams - slot;
+            const std::pair<int, float> settings[] =
+            {
+                { tapeOn, 1.0f }, { tapeRotation, rotation }, { tapeFreqDelta, any (4) == 0 ? uniform (0.0f, 0.02f) : uniform (0.0f, 1.0f) },
+                { mod1Depth + slot, uniform (0.0f, 1.0f) }, { lfo1Freq + slot, std::exp (uniform (-3.5f, 3.0f)) / 400.0f },
+                { lfo1Freq + slot + 1, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
+                { mod1Dest + other, 0.0f }
+            };
+
+            for (const auto& [parameter, value] : settings)
+                set (*instance, parameter, value);
+
+            SCOPED_TRACE (juce::String (rate) + " Hz, change " + juce::String (change) + ", rotation " + juce::String (rotation));
+            head.playing = false;
+            const int stopped = (int) ((3.0 / (rotation * 100.0f) + 2.0) * rate);
+            block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), stopped, 0.0f), { 4096 });
+            plugin_host::settle (*instance);
+            const int told = instance->getLatencySamples();
+
+            head.playing = true;
+            const auto strayed = block_runner::rampDelaysAround (*instance, told, uniform (2.0f, 5.0f), { 7, 64, 1, 511, 4096, 300 });
+            EXPECT_GE (strayed.getStart(), -2);
+            EXPECT_LE (strayed.getEnd(), 2);
+            plugin_host::settle (*instance);
+            EXPECT_EQ (instance->getLatencySamples(), told);
+        }
+
         instance->setPlayHead (nullptr);
     }
 }
