@@ -632,6 +632,13 @@ TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
     const auto slow = wordsAfter (lines, "latency slow");
     ASSERT_EQ (slow.size(), 1);
     EXPECT_EQ (wordsAfter (lines, "latency played").joinIntoString (" ").toStdString(), slow[0].toStdString());
+
+    // A new instance's dry, with a 1 Hz LFO on the tape's depth set while
+    // stopped a second after the insert: exactly in line from the start.
+    const auto modulated = readTake (lines, "modulated");
+    ASSERT_GE (modulated.getNumSamples(), late + window);
+    EXPECT_EQ (lagOfRight (modulated, early, window), 0) << "modulated";
+    EXPECT_EQ (lagOfRight (modulated, late, window), 0) << "modulated";
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,
