@@ -13,7 +13,7 @@ using plugin_host::Format;
 
 namespace
 {
-    enum Param { dryWet = 0, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22, mod1Depth = 24, lfo1Freq = 25, mod1Dest = 27 };
+    enum Param { dryWet = 0, tapeOn = 20, tapeFreqDelta = 21, tapeRotation = 22, mod1Depth = 24, lfo1Freq = 25, mod1Source = 26, mod1Dest = 27 };
     constexpr int modSlotParams = 4;   // depth, rate, source and destination of a slot, mod 2 after mod 1
 
     void set (juce::AudioPluginInstance& instance, int index, float value)
@@ -255,7 +255,7 @@ TEST_P (LatencyHost, RandomModulatedTapesStayAsLateAsTold)
             {
                 { tapeOn, 1.0f }, { tapeRotation, rotation }, { tapeFreqDelta, any (4) == 0 ? uniform (0.0f, 0.02f) : uniform (0.0f, 1.0f) },
                 { mod1Depth + slot, uniform (0.0f, 1.0f) }, { lfo1Freq + slot, std::exp (uniform (-3.5f, 3.0f)) / 400.0f },
-                { lfo1Freq + slot + 1, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
+                { mod1Source + slot, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
                 { mod1Dest + other, 0.0f }
             };
 
