@@ -68,6 +68,27 @@ namespace
         block_runner::process (instance, block_runner::constant (instance.getTotalNumInputChannels(), 48000, 0.0f), { block });
         plugin_host::settle (instance);
     }
+
+    // After a tape change: three wobbles and 2 s stopped, then `seconds` of the
+    // counting ramp from a transport start. Returns the delay told and the
+    // range of those heard less it; playing must tell the host nothing new.
+    std::pair<int, juce::Range<int>> playAfterAChange (juce::AudioPluginInstance& instance, double wobbleHz, double seconds,
+                                                       const std::vector<int>& blocks)
+    {
+        hosted::play_head head;
+        instance.setPlayHead (&head);
+        const int stopped = (int) ((3.0 / wobbleHz + 2.0) * instance.getSampleRate()) - 160;   // settle() runs 160 more
+        block_runner::process (instance, block_runner::constant (instance.getTotalNumInputChannels(), stopped, 0.0f), { 512 });
+        plugin_host::settle (instance);
+        const int told = instance.getLatencySamples();
+        head.playing = true;
+        const auto strayed = block_runner::rampDelaysAround (instance, told, seconds, blocks);
+        head.playing = false;
+        plugin_host::settle (instance);
+        EXPECT_EQ (instance.getLatencySamples(), told);
+        instance.setPlayHead (nullptr);
+        return { told, strayed };
+    }
 }
 
 class LatencyHost : public testing::TestWithParam<Format> {};
@@ -208,23 +229,12 @@ TEST_P (LatencyHost, TheTapeStaysAsLateAsToldThroughALongPlayback)
                 set (*instance, parameter, value);
 
         const double wobbleHz = std::max (0.1, s.rotation * 100.0);
-        const int stopped = (int) ((3.0 / wobbleHz + 2.0) * s.rate) - 160;   // settle() runs 160 more
-        block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), stopped, 0.0f), { 512 });
-        plugin_host::settle (*instance);
-        const int told = instance->getLatencySamples();
+        const auto [told, strayed] = playAfterAChange (*instance, wobbleHz, 30.0, { 512 });
         EXPECT_NE (told, before);
-
-        hosted::play_head head;
-        head.playing = true;
-        instance->setPlayHead (&head);
         const int swing = (int) (s.depth / 25.0 * s.rate / juce::MathConstants<double>::twoPi / wobbleHz);
         const int reach = s.wet > 0.0f ? swing + 3 : 2;
-        const auto strayed = block_runner::rampDelaysAround (*instance, told, 30.0);
         EXPECT_GE (strayed.getStart(), -reach);
         EXPECT_LE (strayed.getEnd(), reach);
-        plugin_host::settle (*instance);
-        EXPECT_EQ (instance->getLatencySamples(), told);
-        instance->setPlayHead (nullptr);
     }
 }
 
@@ -243,8 +253,6 @@ TEST_P (LatencyHost, RandomModulatedTapesStayAsLateAsTold)
     {
         auto instance = plugin_host::load (GetParam(), rate, 4096);
         ASSERT_NE (instance, nullptr);
-        hosted::play_head head;
-        instance->setPlayHead (&head);
         set (*instance, dryWet, 0.0f);
 
         for (int change = 0; change < 3; ++change)
@@ -263,21 +271,10 @@ TEST_P (LatencyHost, RandomModulatedTapesStayAsLateAsTold)
                 set (*instance, parameter, value);
 
             SCOPED_TRACE (juce::String (rate) + " Hz, change " + juce::String (change) + ", rotation " + juce::String (rotation));
-            head.playing = false;
-            const int stopped = (int) ((3.0 / (rotation * 100.0f) + 2.0) * rate);
-            block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), stopped, 0.0f), { 4096 });
-            plugin_host::settle (*instance);
-            const int told = instance->getLatencySamples();
-
-            head.playing = true;
-            const auto strayed = block_runner::rampDelaysAround (*instance, told, uniform (2.0f, 5.0f), { 7, 64, 1, 511, 4096, 300 });
+            const auto strayed = playAfterAChange (*instance, rotation * 100.0, uniform (2.0f, 5.0f), { 7, 64, 1, 511, 4096, 300 }).second;
             EXPECT_GE (strayed.getStart(), -2);
             EXPECT_LE (strayed.getEnd(), 2);
-            plugin_host::settle (*instance);
-            EXPECT_EQ (instance->getLatencySamples(), told);
         }
-
-        instance->setPlayHead (nullptr);
     }
 }
 
