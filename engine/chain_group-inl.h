@@ -47,7 +47,7 @@ public:
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
             const auto span = tapeSpanOf (*st[l], blk);
-            tapeCentre[l] = (int) span.centre;
+            dryHeldAt[l] = on.tapeWobbling && (slot1.movesTape() || slot2.movesTape()) ? (int) span.centre : -1;
             tapeTop[l] = span.top;
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
@@ -133,11 +133,10 @@ private:
     int readIndex[K], indexDelta[K];
     int walkRemainder[K], walkCarry[K] = {};   // the walk's spread single steps, and how far the next one is
     float tapeFrequency[K];
-    int tapeCentre[K];      // where the wobble alone centres the read, in whole samples
     float tapeTop[K];       // the longest delay the read may fall to
     int rmsWindow[K];
     double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
-    int dryHeldAt[K] = {};       // where a modulated tape's dry stays for this piece; -1: it follows the tape
+    int dryHeldAt[K];            // where a modulated wobble's dry stays: the centre the wobble alone gives; -1: it follows the read
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
 
     float display1[K] = {}, display2[K] = {};

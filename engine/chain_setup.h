@@ -75,6 +75,9 @@ namespace chain_setup
                 depths[j] = (prev + (float) (start + j) * change / length) / 100.0f;
         }
 
+        // On the wobble's rate or depth.
+        bool movesTape() const noexcept { return destination == 5 || destination == 6; }
+
         // k of the clip-mix and saturation destinations.
         float share (float d, float m) const noexcept
         {

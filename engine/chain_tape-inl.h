@@ -124,11 +124,9 @@ void chain_group<K>::fillTapeRates (int count) noexcept
 
     // Lanes whose tapes are set alike and modulated alike (every channel,
     // unless one joined late) share their rates: worked out once.
-    const auto movesTape = [] (const mod_slot& slot) { return slot.destination == 5 || slot.destination == 6; };
-    const bool tapeModulated = movesTape (slot1) || movesTape (slot2);
     bool& alike = tapeRatesAlike;
-    alike = (! movesTape (slot1) || L::agree (scratch.mod1.data(), count))
-         && (! movesTape (slot2) || L::agree (scratch.mod2.data(), count));
+    alike = (! slot1.movesTape() || L::agree (scratch.mod1.data(), count))
+         && (! slot2.movesTape() || L::agree (scratch.mod2.data(), count));
 
     for (int l = 1; l < K; ++l)
     {
@@ -174,12 +172,10 @@ void chain_group<K>::fillTapeRates (int count) noexcept
         // read's lowest turn reads again within two samples: a step of two
         // leaves it one short). A modulation of the wobble moves its centre
         // about, up to the swing, and holds the read at either end of it for
-        // a while: the dry stays where the wobble alone centres it, whatever
-        // the read does, rather than warble too (and so does the delay told).
+        // a while: the dry stays where the wobble alone centres it (dryHeldAt),
+        // whatever the read does, rather than warble too (and so does the delay told).
         const bool reading = s.PitchNrSamples <= s.pitchHistory.size() + 1;
-        const bool held = on.tapeWobbling && tapeModulated;
-        dryHeldAt[l] = held ? tapeCentre[l] : -1;
-        wobbleLead[l] = ! on.tapeWobbling || ! reading || held ? 0.0
+        wobbleLead[l] = ! on.tapeWobbling || ! reading || dryHeldAt[l] >= 0 ? 0.0
                       : wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]);
     }
 
