@@ -46,9 +46,8 @@ public:
             indexDelta[l] = tapes[l].indexDelta;
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
-            const auto span = tapeSpanOf (*st[l], blk);
-            dryHeldAt[l] = on.tapeWobbling && (slot1.movesTape() || slot2.movesTape()) ? (int) span.centre : -1;
-            tapeTop[l] = span.top;
+            tapeTop[l] = tapeTopOf (*st[l], blk);
+            dryHeldAt[l] = on.tapeWobbling && st[l]->tapeDepthRatio != 1.0f ? wobbleCentreOf (*st[l]) : -1;
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
         }
@@ -135,8 +134,7 @@ private:
     float tapeFrequency[K];
     float tapeTop[K];       // the longest delay the read may fall to
     int rmsWindow[K];
-    double wobbleLead[K] = {};   // how far the wobble had moved the read ahead of its centre before this piece
-    int dryHeldAt[K];            // where a modulated wobble's dry stays: the centre the wobble alone gives; -1: it follows the read
+    int dryHeldAt[K];       // where a wobbling tape's dry stays: the centre its settings give; -1: it follows the read
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
 
     float display1[K] = {}, display2[K] = {};

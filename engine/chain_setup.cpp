@@ -164,19 +164,12 @@ namespace chain_setup
         return std::isfinite (swing) ? swing : 0.0;
     }
 
-    tape_span tapeSpanOf (const channel_state& st, const chain_block_values& blk) noexcept
+    float tapeTopOf (const channel_state& st, const chain_block_values& blk) noexcept
     {
         // Two samples of room at the top: the swing's top as the read reaches
         // it lies within a sample and a half of its ideal one.
         const double swing = wobbleSwingOf (st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement);
         const double centre = (double) (st.PitchNrSamples - 1) + swing;
-        return { centre, (float) (std::max ((double) blk.toldDelay, centre) + swing + 2.0) };
-    }
-
-    double wobbleLeadAt (float depth, double phase, float increment) noexcept
-    {
-        const double halfStep = 0.5 * (double) increment;
-        const double lead = -(double) depth * std::cos (phase + halfStep) / (2.0 * std::sin (halfStep));
-        return std::isfinite (lead) ? lead : 0.0;
+        return (float) (std::max ((double) blk.toldDelay, centre) + swing + 2.0);
     }
 }

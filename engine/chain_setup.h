@@ -105,11 +105,17 @@ namespace chain_setup
         float frequency = 0.0f;  // of the wobble, before modulation
     };
 
+    // An oscillator's phase step at `hz`, worked out in double and kept as float.
+    inline float phaseIncrementOf (float hz, double radiansPerHz) noexcept
+    {
+        return (float) ((double) hz * radiansPerHz);
+    }
+
     template <class Oscillator>
     void setUpOscillator (Oscillator& lfo, float hz, double radiansPerHz) noexcept
     {
         lfo.frequency = hz;
-        lfo.phaseIncrement = (float) ((double) hz * radiansPerHz);
+        lfo.phaseIncrement = phaseIncrementOf (hz, radiansPerHz);
     }
 
     // The depth ratio that raw "TapeFreqDelta" gives, and the wobble rate the
@@ -133,19 +139,23 @@ namespace chain_setup
     // the centre it wobbles around.
     double wobbleSwingOf (float depth, float increment) noexcept;
 
-    // Where the wobble alone centres the tape's read (a swing later than the
-    // line's delay at rate 1), and the longest delay the read may fall to: the
-    // top of that swing, or of the swing above the delay the host was told
-    // (where a transport start puts it), whichever is later.
-    struct tape_span
+    // Where a wobbling tape is centred, in whole samples: its line's delay at
+    // rate 1 and the swing of a read at the rate 1 + depth x sin (phase). The
+    // dry is read that late, and the host is told it.
+    inline int wobbleCentreOf (int length, float depth, float increment) noexcept
     {
-        double centre;
-        float top;
-    };
+        return length - 1 + (int) wobbleSwingOf (depth, increment);
+    }
 
-    tape_span tapeSpanOf (const channel_state& st, const chain_block_values& blk) noexcept;
+    // The same for a tape as the block set it up.
+    inline int wobbleCentreOf (const channel_state& st) noexcept
+    {
+        return wobbleCentreOf (st.PitchNrSamples, st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement);
+    }
 
-    // How far a read at the rate 1 + depth x sin (phase) has run ahead of the
-    // centre it swings around, at `phase`: the sum of its steps in closed form.
-    double wobbleLeadAt (float depth, double phase, float increment) noexcept;
+    // The longest delay the tape's read may fall to: the top of the swing
+    // around where the wobble alone centres it, or of the swing above the
+    // delay the host was told (where a transport start puts it), whichever
+    // is later.
+    float tapeTopOf (const channel_state& st, const chain_block_values& blk) noexcept;
 }

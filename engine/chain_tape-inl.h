@@ -1,6 +1,6 @@
 // The tape stage of a channel group: the wobbling read rate, then the tape
-// delay line with the dry delay that follows it (tape_read-inl.h), and the
-// noise detector's window.
+// delay line with the dry delay beside it (tape_read-inl.h), and the noise
+// detector's window.
 
 #if defined (ZORVALUNE_CHAIN_TAPE_INL_H_) == defined (HWY_TARGET_TOGGLE)
 #ifdef ZORVALUNE_CHAIN_TAPE_INL_H_
@@ -112,10 +112,8 @@ void chain_group<K>::measureLevels (const float* work, int count) noexcept
     }
 }
 
-// The tape's read rate of every sample of the piece, and how far the
-// wobble had the read ahead of its centre before it. The rate depends
-// only on the modulation, not on the tape's contents, so it runs as a
-// pass of its own.
+// The tape's read rate of every sample of the piece. It depends only on
+// the modulation, not on the tape's contents, so it runs as a pass of its own.
 template <int K>
 void chain_group<K>::fillTapeRates (int count) noexcept
 {
@@ -160,24 +158,9 @@ void chain_group<K>::fillTapeRates (int count) noexcept
             tapeRatesOfLane (l, count, K, ratios + l, increments + l, scratch.tapeLfoHz.data() + l);
     }
 
-    for (int l = 0; l < K; ++l)
-    {
-        const auto& s = *st[l];
-
-        if (slot1.destination == 5 || slot2.destination == 5)
+    if (slot1.destination == 5 || slot2.destination == 5)
+        for (int l = 0; l < K; ++l)
             tapeRateWritten[l] = firstChannel[l];
-
-        // Only a tape that reads at a wobbling rate leads or lags its centre:
-        // one whose line has reached its length (a line held there by the
-        // read's lowest turn reads again within two samples: a step of two
-        // leaves it one short). A modulation of the wobble moves its centre
-        // about, up to the swing, and holds the read at either end of it for
-        // a while: the dry stays where the wobble alone centres it (dryHeldAt),
-        // whatever the read does, rather than warble too (and so does the delay told).
-        const bool reading = s.PitchNrSamples <= s.pitchHistory.size() + 1;
-        wobbleLead[l] = ! on.tapeWobbling || ! reading || dryHeldAt[l] >= 0 ? 0.0
-                      : wobbleLeadAt (ratios[l] - 1.0f, s.tapeLfo.phase, increments[l]);
-    }
 
     float* wobble = scratch.tapeWobble.data();
     fillTapeWobble (wobble, increments, count);

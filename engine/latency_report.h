@@ -5,7 +5,6 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 
@@ -49,12 +48,10 @@ public:
     // the editor, MIDI or a preset; the next settled delay is worth telling.
     void ask() noexcept { asked.fetch_add (1, std::memory_order_relaxed); }
 
-    // Audio thread, once per block: the delay of the block's last sample,
-    // whether something is still on its way to moving it, and by how many
-    // samples it may stray from the one told before that is worth telling
-    // again (a wobbling tape's centre comes out a sample either way). Only
-    // after an ask; a settled delay answers it.
-    void measure (int delay, int numSamples, int settleSamples, bool moving, int tolerance) noexcept
+    // Audio thread, once per block: the delay of the block's last sample, and
+    // whether something is still on its way to moving it. Only after an ask;
+    // a settled delay answers it.
+    void measure (int delay, int numSamples, int settleSamples, bool moving) noexcept
     {
         if (const unsigned a = asked.load (std::memory_order_relaxed); a != seenAsks)
         {
@@ -66,7 +63,7 @@ public:
         if (! armed)
             return;
 
-        if (moving || measured < 0 || std::abs (delay - measured) > tolerance)
+        if (moving || delay != measured)
         {
             measured = delay;
             steadySamples = 0;
@@ -78,12 +75,10 @@ public:
         if (steadySamples < settleSamples)
             return;
 
-        const int told = reported.load (std::memory_order_relaxed);
-        const int value = std::abs (delay - told) <= tolerance ? told : delay;
         armed = false;
 
-        if (settled.load (std::memory_order_relaxed) != value)
-            settled.store (value, std::memory_order_relaxed);
+        if (settled.load (std::memory_order_relaxed) != delay)
+            settled.store (delay, std::memory_order_relaxed);
     }
 
     // The owner's constructor or prepareToPlay, on whatever thread the host

@@ -150,7 +150,7 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 
     if (numProcessed > 0 && channelStates[0].isPrepared())
     {
-        // The dry path is read as late as the centre the tape wobbles around.
+        // The dry path: as late as the centre the tape wobbles around.
         const auto& first = channelStates[0];
         measureDelay (n, first.dryDelay.within (first.pitchHistory.size() - 1 - first.curPitchHistStartIndx + first.dryOffset));
     }
@@ -399,14 +399,14 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 }
 
 // The delay counts as settled once it has held still for 0.15 s with the
-// tape's rate no longer gliding; a wobbling tape's within a sample, for a
-// whole wobble: its centre is where it stays only once the read has passed
+// tape's rate no longer gliding; a wobbling tape's for a whole wobble: the
+// wet's centre is where the dry waits for it only once the read has passed
 // its lowest turn, where the line's length holds it.
 void ZorvaluneAudioProcessor::measureDelay (int numSamples, int delay) noexcept
 {
     const bool wobbling = blockRawParameterValues[tapeOn] > 0.5f && blockRawParameterValues[tapeFreqDelta] != 0.0f;
     const float seconds = wobbling ? juce::jmax (0.15f, 1.0f / chain_setup::tapeWobbleHzOf (tapeRotationSmoother.getCurrentValue())) : 0.15f;
-    latencyReport.measure (delay, numSamples, (int) (seconds * sampleRate), tapeRotationSmoother.isSmoothing(), wobbling ? 1 : 0);
+    latencyReport.measure (delay, numSamples, (int) (seconds * sampleRate), tapeRotationSmoother.isSmoothing());
 }
 
 void ZorvaluneAudioProcessor::reportChainResults()

@@ -204,8 +204,9 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
 // The delay the listener gets at the present settings once the tape has
 // settled: its line's at rate 1, and with the wobble on, as much again as the
 // read swings (the line's length is where the swing turns back, not its
-// centre). Without depth the tape keeps the length it had; an instance that
-// sends its side chain passes its audio straight through.
+// centre), in whole samples: where the dry is read. Without depth the tape
+// keeps the length it had; an instance that sends its side chain passes its
+// audio straight through.
 int ZorvaluneAudioProcessor::expectedDelay()
 {
     using namespace parameter_table;
@@ -221,10 +222,12 @@ int ZorvaluneAudioProcessor::expectedDelay()
 
     const float ratio = tapeDepthRatioOf (depth);
     const float hz = tapeWobbleHzOf (getParameterValue (tapeRotation));
-    const int atRateOne = tapeLengthOf (ratio, hz, sampleRate) - 1;
-    const double swing = parameterValues[(size_t) tapeOn].load() > 0.5f
-                           ? wobbleSwingOf (ratio - 1.0f, (float) ((double) hz * twoPi / (double) sampleRate)) : 0.0;
-    return juce::jmax (0, atRateOne + (int) swing);
+    const int length = tapeLengthOf (ratio, hz, (float) sampleRate);
+
+    if (parameterValues[(size_t) tapeOn].load() <= 0.5f || ratio == 1.0f)
+        return juce::jmax (0, length - 1);
+
+    return juce::jmax (0, wobbleCentreOf (length, ratio - 1.0f, phaseIncrementOf (hz, twoPi / sampleRate)));
 }
 
 // Everything the audio thread writes into is sized here, so that processBlock

@@ -1,7 +1,7 @@
-// The tape delay line of a channel group, and the dry delay that follows its
-// read. Where every lane's tape stands the same (as every channel's does,
-// unless one joined late), the read's bookkeeping runs once for the group on
-// positions alone, and each lane then only moves its own samples.
+// The tape delay line of a channel group, and the dry delay beside it. Where
+// every lane's tape stands the same (as every channel's does, unless one
+// joined late), the read's bookkeeping runs once for the group on positions
+// alone, and each lane then only moves its own samples.
 
 #if defined (ZORVALUNE_TAPE_READ_INL_H_) == defined (HWY_TARGET_TOGGLE)
 #ifdef ZORVALUNE_TAPE_READ_INL_H_
@@ -41,13 +41,12 @@ private:
     int count, limit;
 };
 
-// Where the dry signal starts reading relative to the tape. It is read as
-// late as the tape, less the wobble's excursion: stepTape takes the read's
-// whole steps back out of the dry offset, so the dry stays at the centre the
-// wobble swings around. When that centre moves, the offset follows one
-// sample per sample; within 3/4 of a sample it stays put. Where a
-// modulation moves the wobble, the dry keeps a delay of its own instead,
-// heading one sample per sample for the centre the settings give.
+// Where the dry signal starts reading relative to the tape. While the tape
+// wobbles, the dry keeps a delay of its own, the centre the settings give
+// (dryHeldAt), whatever the read or a modulation does: that is the delay the
+// host is told, so it heads there one sample per sample and then stays. A
+// tape that does not wobble reads one sample per sample, and the dry follows
+// its read, nudged one sample per sample towards it when it was elsewhere.
 template <int K>
 typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noexcept
 {
@@ -62,7 +61,7 @@ typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noex
         return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, now, walkCarry[l] };
     }
 
-    const double gap = wobbleLead[l] - (double) s.pitchReadFraction - (double) dryOffset;
+    const double gap = -(double) s.pitchReadFraction - (double) dryOffset;
     const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
     const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
     return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, -1, walkCarry[l] };
@@ -251,8 +250,7 @@ bool chain_group<K>::tapesStandAlike() const noexcept
     {
         const auto& b = *st[l];
 
-        if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || wobbleLead[l] != wobbleLead[0]
-             || dryHeldAt[l] != dryHeldAt[0]
+        if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || dryHeldAt[l] != dryHeldAt[0]
              || walkRemainder[l] != walkRemainder[0] || walkCarry[l] != walkCarry[0]
              || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction || b.dryOffset != a.dryOffset
              || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity()
@@ -301,9 +299,6 @@ typename chain_group<K>::tape_read chain_group<K>::stepTape (int l, Ring& pitch,
         {
             head.fraction = 0.0f;
         }
-
-        // A whole step more or less than one sample moves the read, not the centre it wobbles around.
-        head.dryOffset += steps - 1;
 
         if (steps >= 1)
         {
@@ -365,7 +360,6 @@ bool chain_group<K>::steadyStep (ring_positions& pitch, int length, tape_head& h
 
     pitch.push_back (0.0f);
     head.fraction = pos - whole;
-    head.dryOffset += steps - 1;
     head.index = index;
 
     if (index == 0)
