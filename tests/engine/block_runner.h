@@ -108,17 +108,31 @@ namespace block_runner
         return worst;
     }
 
-    // Plays `seconds` of a ramp that counts the samples (exact in float below
-    // 2^22) through a processor with every section but the tape off: each
-    // output sample then tells how late it is (the wet one to the nearest
-    // sample). Returns the range of those delays less `told`. Blocks of the
-    // lengths given, repeated as needed.
-    inline juce::Range<int> rampDelaysAround (juce::AudioProcessor& p, int told, double seconds,
-                                              const std::vector<int>& blocks = { 512 })
+    // What a ramp played through the tape says of its delay: the range of the
+    // delays heard less the one told, and the largest change of the delay
+    // from one sample to the next.
+    struct ramp_delays
     {
+        juce::Range<int> strayed;
+        int steepest = 0;
+    };
+
+    // Plays `seconds` of a ramp that counts the samples (exact in float; it
+    // starts again every 2^22 samples, far more than any delay) through a
+    // processor with every section but the tape off: each output sample then
+    // tells how late it is (the wet one to the nearest sample). Blocks of the
+    // lengths given, repeated as needed; `beforeBlock` is told when each
+    // block starts, in seconds.
+    inline ramp_delays rampDelaysAround (juce::AudioProcessor& p, int told, double seconds,
+                                         const std::vector<int>& blocks = { 512 },
+                                         const std::function<void (double)>& beforeBlock = {})
+    {
+        constexpr int period = 1 << 22;
         juce::AudioBuffer<float> buffer (p.getTotalNumInputChannels(), *std::max_element (blocks.begin(), blocks.end()));
         juce::MidiBuffer midi;
         int lo = std::numeric_limits<int>::max(), hi = std::numeric_limits<int>::min();
+        int steepest = 0, last = 0;
+        bool heardAny = false;
         size_t which = 0;
 
         for (int start = 0, block = 0; start < (int) (seconds * p.getSampleRate()); start += block)
@@ -128,19 +142,30 @@ namespace block_runner
 
             for (int c = 0; c < buffer.getNumChannels(); ++c)
                 for (int i = 0; i < block; ++i)
-                    buffer.setSample (c, i, (float) (start + i) * 0x1p-22f);
+                    buffer.setSample (c, i, (float) ((start + i) % period) * 0x1p-22f);
+
+            if (beforeBlock)
+                beforeBlock ((double) start / p.getSampleRate());
 
             p.processBlock (buffer, midi);
 
             for (int i = 0; i < block; ++i)
             {
                 const float heard = buffer.getSample (0, i);   // 0 until the ramp comes out
-                const int late = start + i - (int) std::lround (heard * 0x1p22f) - told;
-                lo = heard > 0.0f ? std::min (lo, late) : lo;
-                hi = heard > 0.0f ? std::max (hi, late) : hi;
+
+                if (heard <= 0.0f)
+                    continue;
+
+                const int since = (start + i - (int) std::lround (heard * 0x1p22f)) % period;
+                const int late = (since + period + period / 2) % period - period / 2 - told;
+                steepest = heardAny ? std::max (steepest, std::abs (late - last)) : 0;
+                lo = std::min (lo, late);
+                hi = std::max (hi, late);
+                last = late;
+                heardAny = true;
             }
         }
 
-        return { lo, hi };
+        return { { lo, hi }, steepest };
     }
 }
