@@ -230,7 +230,7 @@ end
 -- the two sides should line up. Takes: as inserted, after the parameter
 -- moved, with the plug-in bypassed half-way through, two each with the
 -- tape's wobble on (the last of them 20 s long), 26 s of the slowest wobble,
--- and a new instance's dry with a modulation on the wobble.
+-- and a new instance's dry with the wobble on, then with a modulation on it.
 local function run_latency (index, name, value)
 	local function track_to (side)
 		local track = new_track (true)
@@ -335,20 +335,27 @@ local function run_latency (index, name, value)
 	replay ("slow")
 	report ("latency", "played", tracks[2]:signal_latency ())
 
-	-- A fresh instance, the dry alone, with the tape and a 1 Hz LFO on its
-	-- depth set while stopped about a second after the insert (whatever
-	-- phase the LFO then meets the wobble in, Ardour must hear of the delay
-	-- before the take).
+	-- A fresh instance, the dry alone, with the tape at depth 0.8 set while
+	-- stopped about a second after the insert: Ardour must hear of its delay
+	-- before the take. Then a 1 Hz LFO's destination set alone onto the
+	-- tape's depth while stopped (its rate and depth came with the tape and
+	-- move nothing without it): the delay stays, and so does the dry.
 	tracks[2]:remove_processor (processor, nil, true)
 	processor = insert_plugin (tracks[2])
-	ARDOUR.LuaAPI.wait_for_process_callback (math.floor (rate / Session:get_block_size ()), 5000)
+	local second = math.floor (rate / Session:get_block_size ())
+	ARDOUR.LuaAPI.wait_for_process_callback (second, 5000)
 	for _, p in ipairs ({ { 0, "Dry Wet", 0 }, { 20, "Tape_On", 1 }, { 21, "TapeFreqDelta", 0.8 },
-	                      { 25, "LFO1Freq", 0.0025 }, { 24, "Mod1_Depth", 1 }, { 27, "Mod1Dest", 0.06 } }) do
+	                      { 25, "LFO1Freq", 0.0025 }, { 24, "Mod1_Depth", 1 } }) do
 		set_parameter (processor, p[1], p[2], p[3])
 	end
-	report ("latency", "modulated", latency_other_than (inserted))
+	report ("latency", "taped", latency_other_than (inserted))
 	seconds = 1.5
-	replay ("modulated")
+	replay ("taped")
+	set_parameter (processor, 27, "Mod1Dest", 0.06)
+	ARDOUR.LuaAPI.wait_for_process_callback (2 * second, 5000)
+	ARDOUR.LuaAPI.usleep (330000)
+	report ("latency", "destination", tracks[2]:signal_latency ())
+	replay ("destination")
 end
 
 local function run ()
