@@ -352,6 +352,7 @@ local function run_latency (index, name, value)
 	seconds = 1.5
 	replay ("taped")
 	set_parameter (processor, 27, "Mod1Dest", 0.06)
+	-- Two seconds of audio, and time for a report to reach Ardour were there one.
 	ARDOUR.LuaAPI.wait_for_process_callback (2 * second, 5000)
 	ARDOUR.LuaAPI.usleep (330000)
 	report ("latency", "destination", tracks[2]:signal_latency ())
