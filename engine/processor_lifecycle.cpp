@@ -223,11 +223,8 @@ int ZorvaluneAudioProcessor::expectedDelay()
     const float ratio = tapeDepthRatioOf (depth);
     const float hz = tapeWobbleHzOf (getParameterValue (tapeRotation));
     const int length = tapeLengthOf (ratio, hz, (float) sampleRate);
-
-    if (parameterValues[(size_t) tapeOn].load() <= 0.5f || ratio == 1.0f)
-        return juce::jmax (0, length - 1);
-
-    return juce::jmax (0, wobbleCentreOf (length, ratio - 1.0f, phaseIncrementOf (hz, twoPi / sampleRate)));
+    const float swingDepth = parameterValues[(size_t) tapeOn].load() > 0.5f ? ratio - 1.0f : 0.0f;
+    return juce::jmax (0, wobbleCentreOf (length, swingDepth, phaseIncrementOf (hz, twoPi / sampleRate)));
 }
 
 // Everything the audio thread writes into is sized here, so that processBlock

@@ -384,8 +384,9 @@ float chain_group<K>::heldRate (const tape_head& head, int size) noexcept
     return atTop ? 1.0f : head.rate;
 }
 
-// The dry read after a step: one sample nearer the wobble's centre while
-// nudges are left, as late as the tape otherwise (or where it was held).
+// The dry read after a step: one sample nearer where it is headed while
+// nudges are left (the centre it is held at, or the tape's read), and as
+// late as the tape or where it was held otherwise.
 template <int K>
 int chain_group<K>::dryDelayAfter (int size, tape_head& head) noexcept
 {
