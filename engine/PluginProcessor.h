@@ -403,6 +403,7 @@ private:
     std::atomic<int> pendingDesigns { 0 };
     std::atomic<int> lateStepIndex { 0 };
     void recountChannels (int& outputChannels);
+    int tapeDelay();
     int expectedDelay();
     void measureDelay (int numSamples, int delay) noexcept;
     void delayBypassedChannels (juce::AudioBuffer<float>& buffer, int numSamples) noexcept;

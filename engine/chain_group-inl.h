@@ -47,7 +47,7 @@ public:
             walkRemainder[l] = tapes[l].walkRemainder;
             tapeFrequency[l] = tapes[l].frequency;
             tapeTop[l] = tapeTopOf (*st[l], blk);
-            dryHeldAt[l] = on.tapeWobbling && st[l]->tapeDepthRatio != 1.0f ? wobbleCentreOf (*st[l]) : -1;
+            setUpDry (l);
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
         }
@@ -134,7 +134,8 @@ private:
     float tapeFrequency[K];
     float tapeTop[K];       // the longest delay the read may fall to
     int rmsWindow[K];
-    int dryHeldAt[K];       // where a wobbling tape's dry stays: the centre its settings give; -1: it follows the read
+    int dryTarget[K];       // the delay the tape's settings give the dry
+    bool dryFollows[K];     // the dry goes with a still tape's read wherever it meets it
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
 
     float display1[K] = {}, display2[K] = {};
@@ -153,9 +154,6 @@ private:
         float rate;        // the read rate at the sample being read
         float lfoHz;       // the tape oscillator's rate there
         float top;         // the longest delay it may fall to
-        int dryOffset;     // the dry signal is read this many samples later than the tape
-        int dryNudges;     // single-sample moves of the dry read still to make, by sign
-        int dryHeld;       // the dry's own delay where it stays put whatever the read does; -1: it follows the read
         int walkCarry;     // the spread walk's progress towards its next single step
     };
 
@@ -192,6 +190,9 @@ private:
     // tape_read-inl.h
     struct tape_read { int at0, at1; };   // the read lies between these elements
 
+    void setUpDry (int l) noexcept;
+    void runDry (int count, bool tapesTogether) noexcept;
+
     tape_head tapeHeadOf (int l) const noexcept;
     void runTapeLane (int l, const float* work, int count) noexcept;
     void runTapesTogether (const float* work, int count) noexcept;
@@ -200,10 +201,9 @@ private:
     template <class Ring> tape_read stepTape (int l, Ring& pitch, float s, int length, tape_head& head) noexcept;
     static bool steadyStep (ring_positions& pitch, int length, tape_head& head, tape_read& read) noexcept;
     static float heldRate (const tape_head& head, int size) noexcept;
-    static int dryDelayAfter (int size, tape_head& head) noexcept;
     template <class Ring> void dropRead (Ring& pitch, tape_head& head, int l) const noexcept;
     static void takeTapeReport (chain_block_results& to, const chain_block_results& before, const chain_block_results& after) noexcept;
-    void keepTapeHead (int l, const tape_head& head, int size) noexcept;
+    void keepTapeHead (int l, const tape_head& head) noexcept;
 
     // The tape's output p of the way from h0 to h1.
     static float between (float p, float h0, float h1) noexcept

@@ -77,19 +77,20 @@ namespace chain_setup
         tape.readIndex = st.curPitchHistStartIndx;
         tape.frequency = blk.tapeRate;
 
-        // Without depth the wobble stops; the delay stays where it is, so nothing jumps.
+        // Without depth the wobble stops, and the line keeps its length.
+        int length = st.PitchNrSamples;
+
         if (raw (tapeFreqDelta) == 0.0f)
         {
             st.tapeDepthRatio = 1.0f;
-            placeTapeReadIfPending (st, blk, tape);
-            return tape;
         }
-
-        st.tapeDepthRatio = tapeDepthRatioOf (raw (tapeFreqDelta));
-        tape.frequency = tapeWobbleHzOf (blk.tapeRate);
-        setUpOscillator (st.tapeLfo, tape.frequency, twoPi / (double) blk.sampleRate);
-
-        const int length = tapeLengthOf (st.tapeDepthRatio, tape.frequency, blk.sampleRate);
+        else
+        {
+            st.tapeDepthRatio = tapeDepthRatioOf (raw (tapeFreqDelta));
+            tape.frequency = tapeWobbleHzOf (blk.tapeRate);
+            setUpOscillator (st.tapeLfo, tape.frequency, twoPi / (double) blk.sampleRate);
+            length = tapeLengthOf (st.tapeDepthRatio, tape.frequency, blk.sampleRate);
+        }
 
         if (st.tapeReadPending)
         {
@@ -98,22 +99,23 @@ namespace chain_setup
             return tape;
         }
 
-        if (length == st.PitchNrSamples)
-            return tape;
-
-        st.PitchNrSamples = length;
+        // A new length, or a still tape that the wobble left later than its
+        // line: the read walks to the line's delay over this block, all the
+        // way, whole steps per sample and what they leave spread out. (A
+        // still tape rests at its line's delay, wherever the wobble stopped.)
+        const bool still = raw (tapeOn) <= 0.5f || st.tapeDepthRatio == 1.0f;
+        const bool newLength = length != st.PitchNrSamples;
         const int held = st.pitchHistory.size();
+        st.PitchNrSamples = length;
 
-        if (held > length)
+        if (held > length && (newLength || still))
         {
-            // The read position walks to the new delay over this block, all
-            // the way: whole steps per sample, and what they leave spread out.
             st.curPitchHistStartIndx = held - length;
             const int walk = st.curPitchHistStartIndx - tape.readIndex;
             tape.indexDelta = walk / blk.numSamples;
             tape.walkRemainder = walk % blk.numSamples;
         }
-        else
+        else if (newLength)
         {
             st.curPitchHistStartIndx = 0;
             tape.readIndex = 0;
@@ -162,6 +164,18 @@ namespace chain_setup
     {
         const double swing = (double) depth / (2.0 * std::sin (0.5 * (double) increment));
         return std::isfinite (swing) ? swing : 0.0;
+    }
+
+    int tapeDelayOf (float depthRaw, bool tapeOn, float rotationHz, float sampleRate, int keptLength) noexcept
+    {
+        if (depthRaw == 0.0f)
+            return std::max (0, keptLength - 1);
+
+        const float ratio = tapeDepthRatioOf (depthRaw);
+        const float hz = tapeWobbleHzOf (rotationHz);
+        const int length = tapeLengthOf (ratio, hz, sampleRate);
+        const float swingDepth = tapeOn ? ratio - 1.0f : 0.0f;
+        return std::max (0, wobbleCentreOf (length, swingDepth, phaseIncrementOf (hz, twoPi / (double) sampleRate)));
     }
 
     float tapeTopOf (const channel_state& st, const chain_block_values& blk) noexcept

@@ -140,18 +140,18 @@ namespace chain_setup
     double wobbleSwingOf (float depth, float increment) noexcept;
 
     // Where a wobbling tape is centred, in whole samples: its line's delay at
-    // rate 1 and the swing of a read at the rate 1 + depth x sin (phase). The
-    // dry is read that late, and the host is told it.
+    // rate 1 and the swing of a read at the rate 1 + depth x sin (phase).
     inline int wobbleCentreOf (int length, float depth, float increment) noexcept
     {
         return length - 1 + (int) wobbleSwingOf (depth, increment);
     }
 
-    // The same for a tape as the block set it up.
-    inline int wobbleCentreOf (const channel_state& st) noexcept
-    {
-        return wobbleCentreOf (st.PitchNrSamples, st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement);
-    }
+    // The delay the tape's settings give the dry, in whole samples, and so
+    // the one the host is told: the centre of the wobble, or without it the
+    // line's delay. Without depth the tape keeps the line it had
+    // (`keptLength`). The processor's figure for the host and the chain's
+    // dry both come from here.
+    int tapeDelayOf (float depthRaw, bool tapeOn, float rotationHz, float sampleRate, int keptLength) noexcept;
 
     // The longest delay the tape's read may fall to: the top of the swing
     // around where the wobble alone centres it, or of the swing above the

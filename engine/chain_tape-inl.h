@@ -1,5 +1,5 @@
 // The tape stage of a channel group: the wobbling read rate, then the tape
-// delay line with the dry delay beside it (tape_read-inl.h), and the noise
+// delay line and the dry delay beside it (tape_read-inl.h), and the noise
 // detector's window.
 
 #if defined (ZORVALUNE_CHAIN_TAPE_INL_H_) == defined (HWY_TARGET_TOGGLE)
@@ -43,18 +43,21 @@ void chain_group<K>::runTape (const float* work, int count) noexcept
         const auto& s = *st[l];
         s.pitchHistory.prefetch (readIndex[l], count);
         s.pitchHistory.prefetch (s.pitchHistory.size(), count);
-        s.dryDelay.prefetchDelayed (s.pitchHistory.size() - readIndex[l] + s.dryOffset, count);
+        s.dryDelay.prefetchDelayed (s.dryDelaySamples, count);
         s.dryDelay.prefetchPushes (count);
         s.rmsSquares.samples.prefetch (0, count);
         s.rmsSquares.samples.prefetch (s.rmsSquares.size(), count);
     }
 
-    if (tapesStandAlike())
+    const bool together = tapesStandAlike();
+
+    if (together)
         runTapesTogether (work, count);
     else
         for (int l = 0; l < K; ++l)
             runTapeLane (l, work, count);
 
+    runDry (count, together);
     measureLevels (work, count);
 }
 

@@ -80,6 +80,7 @@ struct chain_scratch
                  noiseGain, noiseShare, noise, clipped, drive, driveTanh, shaped, tapeRate, tapeLfoHz,
                  tapeIncrement, tapeWobble, noiseLevel, windowIn, windowOut, readFraction, readBefore, readAfter;
     lanes<double> clipInSums, clipOutSums;
+    lanes<int> readDelay;   // how late each tape read's whole sample is
     std::array<float, length> oneLane, oneLaneOut;   // a piece of one lane on its own
     std::array<int, length> oneLaneAt, tapeAt0, tapeAt1;
     std::array<std::uint32_t, length> draws;

@@ -96,13 +96,14 @@ struct channel_state
 
     // The tape's read `readDelay` samples behind the newest sample, at the
     // front of its line (silence is added before the front where the line is
-    // shorter), and the dry signal `dryDelay` samples late.
-    void placeTapeRead (int readDelay, int dryDelaySamples) noexcept
+    // shorter), and the dry signal `dryLate` samples late.
+    void placeTapeRead (int readDelay, int dryLate) noexcept
     {
         pitchHistory.resizeAtFront (readDelay + 1, 0.0f);
         curPitchHistStartIndx = 0;
         pitchReadFraction = 0.0f;
-        dryOffset = dryDelaySamples - (pitchHistory.size() - 1);
+        tapeReadDelay = readDelay;
+        dryDelaySamples = dryLate;
         tapeReadPending = false;
     }
 
@@ -131,7 +132,6 @@ struct channel_state
     {
         reset();
         dryDelay.zero();
-        dryOffset = 0;
         pitchReadFraction = 0.0f;
         pitchRate = 1.0f;
 
@@ -151,7 +151,8 @@ struct channel_state
     float pitchRate = 1.0f;
     float pitchReadFraction = 0.0f;
     int curPitchHistStartIndx = 0;
-    int dryOffset = 0;                   // the dry signal is read this many samples later than the tape
+    int tapeReadDelay = 0;               // how late the tape's last read was, in whole samples
+    int dryDelaySamples = 0;             // how late the dry signal is read, whatever the tape's read does
     bool tapeReadPending = false;        // a transport start restarted the wobble: placeTapeRead is due
 
     int sampleHoldCounter = 0;

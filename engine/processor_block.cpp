@@ -150,9 +150,9 @@ void ZorvaluneAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, ju
 
     if (numProcessed > 0 && channelStates[0].isPrepared())
     {
-        // The dry path: as late as the centre the tape wobbles around.
+        // The dry path: as late as the tape's settings make it.
         const auto& first = channelStates[0];
-        measureDelay (n, first.dryDelay.within (first.pitchHistory.size() - 1 - first.curPitchHistStartIndx + first.dryOffset));
+        measureDelay (n, first.dryDelay.within (first.dryDelaySamples));
     }
 
     // Outputs beyond the processed channels carry the last processed one.
@@ -399,14 +399,10 @@ void ZorvaluneAudioProcessor::fillChainBlockValues (const juce::AudioBuffer<floa
 }
 
 // The delay counts as settled once it has held still for 0.15 s with the
-// tape's rate no longer gliding; a wobbling tape's for a whole wobble: the
-// wet's centre is where the dry waits for it only once the read has passed
-// its lowest turn, where the line's length holds it.
+// tape's rate no longer gliding.
 void ZorvaluneAudioProcessor::measureDelay (int numSamples, int delay) noexcept
 {
-    const bool wobbling = blockRawParameterValues[tapeOn] > 0.5f && blockRawParameterValues[tapeFreqDelta] != 0.0f;
-    const float seconds = wobbling ? juce::jmax (0.15f, 1.0f / chain_setup::tapeWobbleHzOf (tapeRotationSmoother.getCurrentValue())) : 0.15f;
-    latencyReport.measure (delay, numSamples, (int) (seconds * sampleRate), tapeRotationSmoother.isSmoothing());
+    latencyReport.measure (delay, numSamples, (int) (0.15f * sampleRate), tapeRotationSmoother.isSmoothing());
 }
 
 void ZorvaluneAudioProcessor::reportChainResults()

@@ -196,35 +196,35 @@ void ZorvaluneAudioProcessor::prepareToPlay (double newSampleRate, int maximumEx
     platform::system_log::noticeAndPrint ("\nZorvalune prepareToPlay  In chan %d  Out chan %d  total In %d\n",
                                           mainInputChannels, outputChannels, totalInputChannels);
 
-    // Last, as a host may prepare us again from inside this call.
-    const int delay = expectedDelay();
-    latencyReport.tell (delay);
+    // The dry starts at the delay its settings give, and the host is told
+    // so: whatever it was gliding to, or wherever the tape was left, the
+    // next block plays what is told here. Last, as a host may prepare us
+    // again from inside this call.
+    const int tape = tapeDelay();
+
+    for (auto& state : channelStates)
+        state.dryDelaySamples = tape;
+
+    latencyReport.tell (expectedDelay());
 }
 
-// The delay the listener gets at the present settings once the tape has
-// settled: its line's at rate 1, and with the wobble on, as much again as the
-// read swings (the line's length is where the swing turns back, not its
-// centre), in whole samples: where the dry is read. Without depth the tape
-// keeps the length it had; an instance that sends its side chain passes its
-// audio straight through.
-int ZorvaluneAudioProcessor::expectedDelay()
+// The delay the tape's settings give, as the chain works it out for its dry.
+int ZorvaluneAudioProcessor::tapeDelay()
 {
     using namespace parameter_table;
-    using namespace chain_setup;
 
+    return chain_setup::tapeDelayOf (parameterValues[(size_t) tapeFreqDelta].load(), parameterValues[(size_t) tapeOn].load() > 0.5f,
+                                     getParameterValue (tapeRotation), sampleRate, channelStates[0].PitchNrSamples);
+}
+
+// The delay the listener gets at the present settings: the tape's, or none
+// where an instance sends its side chain and passes its audio straight through.
+int ZorvaluneAudioProcessor::expectedDelay()
+{
     if (mod1Source.load() == 6 && isSideChainSlot (side_chan_mod1.load()))
         return 0;
 
-    const float depth = parameterValues[(size_t) tapeFreqDelta].load();
-
-    if (depth == 0.0f)
-        return juce::jmax (0, channelStates[0].PitchNrSamples - 1);
-
-    const float ratio = tapeDepthRatioOf (depth);
-    const float hz = tapeWobbleHzOf (getParameterValue (tapeRotation));
-    const int length = tapeLengthOf (ratio, hz, (float) sampleRate);
-    const float swingDepth = parameterValues[(size_t) tapeOn].load() > 0.5f ? ratio - 1.0f : 0.0f;
-    return juce::jmax (0, wobbleCentreOf (length, swingDepth, phaseIncrementOf (hz, twoPi / sampleRate)));
+    return tapeDelay();
 }
 
 // Everything the audio thread writes into is sized here, so that processBlock

@@ -41,41 +41,100 @@ private:
     int count, limit;
 };
 
-// Where the dry signal starts reading relative to the tape. While the tape
-// wobbles, the dry keeps a delay of its own, the centre the settings give
-// (dryHeldAt), whatever the read or a modulation does: that is the delay the
-// host is told, so it heads there one sample per sample and then stays. A
-// tape that does not wobble reads one sample per sample, and the dry follows
-// its read, nudged one sample per sample towards it when it was elsewhere.
+// The dry keeps a delay of its own: the one the tape's settings give, which
+// the host is told, and it moves there a sample per sample at most. A
+// wobbling tape's dry heads straight for the centre the new settings give
+// (the rotation's glide and a depth changed with it would lead it astray).
+// A still tape (off, or without depth) reads a sample per sample at its
+// line's delay, which follows the rotation's glide: its dry heads there, and
+// once it stands where the read does it goes wherever the read goes (walks
+// to a new line included), so the two never part. It joins the read only
+// where the read stands still: one walking past it comes from the wobble.
+template <int K>
+void chain_group<K>::setUpDry (int l) noexcept
+{
+    using namespace parameter_table;
+    const auto& s = *st[l];
+    const bool still = ! on.tapeWobbling || s.tapeDepthRatio == 1.0f;
+    const float rotation = still ? blk.tapeRate : blk.value[tapeRotation];
+    dryTarget[l] = tapeDelayOf (blk.raw[tapeFreqDelta], ! still, rotation, blk.sampleRate, s.PitchNrSamples);
+    dryFollows[l] = still && (s.dryDelaySamples == s.tapeReadDelay || (indexDelta[l] == 0 && walkRemainder[l] == 0));
+}
+
+// Every lane's dry delay for the piece, after its tape has run (which left
+// the whole delay of each read in readDelay): in, and out as late as it is
+// held. Lanes whose tapes ran together and whose dry lines stand alike (as
+// every channel's do, unless one joined late) share where each sample goes.
+template <int K>
+void chain_group<K>::runDry (int count, bool tapesTogether) noexcept
+{
+    const float* in = scratch.input.data();
+    const int* reads = scratch.readDelay.data();
+    float* dry = scratch.dry.data();
+    int* delays = scratch.oneLaneAt.data();
+    bool alike = tapesTogether;
+
+    for (int l = 1; l < K; ++l)
+    {
+        const auto& a = *st[0];
+        const auto& b = *st[l];
+        alike = alike && b.dryDelaySamples == a.dryDelaySamples && b.tapeReadDelay == a.tapeReadDelay
+                      && dryTarget[l] == dryTarget[0] && dryFollows[l] == dryFollows[0]
+                      && b.dryDelay.capacity() == a.dryDelay.capacity()
+                      && delay_line::cursor (st[l]->dryDelay).slotAhead (0) == delay_line::cursor (st[0]->dryDelay).slotAhead (0);
+    }
+
+    for (int l = 0; l < (alike ? 1 : K); ++l)
+    {
+        // The delay of each sample: with the read, or on its way to the target.
+        const auto& line = st[l]->dryDelay;
+        int delay = line.within (st[l]->dryDelaySamples);
+        int lastRead = st[l]->tapeReadDelay;
+        const int target = line.within (dryTarget[l]);
+
+        for (int j = 0; j < count; ++j)
+        {
+            const int read = reads[j * K + l];
+            delay = dryFollows[l] && delay == lastRead ? line.within (read) : delay + juce::jlimit (-1, 1, target - delay);
+            delays[j] = delay;
+            lastRead = read;
+        }
+
+        for (int m = l; m < (alike ? K : l + 1); ++m)
+        {
+            delay_line::cursor cursor (st[m]->dryDelay);
+            float* storage = cursor.storage();
+
+            for (int j = 0; j < count; ++j)
+            {
+                const int written = cursor.slotAhead (j + 1);
+                storage[written] = in[j * K + m];
+                dry[j * K + m] = storage[cursor.slotBefore (written, delays[j])];
+            }
+
+            cursor.advance (count);
+            cursor.store();
+            st[m]->dryDelaySamples = delay;
+            st[m]->tapeReadDelay = lastRead;
+        }
+    }
+}
+
+// Where one lane's tape reads as the piece begins.
 template <int K>
 typename chain_group<K>::tape_head chain_group<K>::tapeHeadOf (int l) const noexcept
 {
     const auto& s = *st[l];
-    const int limit = 2 * s.dryDelay.capacity();
-    const int dryOffset = juce::jlimit (-limit, limit, s.dryOffset);
-
-    if (dryHeldAt[l] >= 0)
-    {
-        const int now = juce::jlimit (0, limit, s.pitchHistory.size() - 1 - readIndex[l] + dryOffset);
-        const int nudges = juce::jlimit (-limit, limit, dryHeldAt[l] - now);
-        return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, now, walkCarry[l] };
-    }
-
-    const double gap = -(double) s.pitchReadFraction - (double) dryOffset;
-    const double reach = std::min (std::abs (gap) - 0.75, (double) limit);
-    const int nudges = reach > 0.0 ? (gap > 0.0 ? 1 : -1) * (int) std::ceil (reach) : 0;
-    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], dryOffset, nudges, -1, walkCarry[l] };
+    return { readIndex[l], s.pitchReadFraction, s.pitchRate, 0.0f, tapeTop[l], walkCarry[l] };
 }
 
-// One lane's tape: its delay line and its dry delay, sample by sample.
+// One lane's tape delay line, sample by sample.
 template <int K>
 void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
 {
     auto& s = *st[l];
     const int length = s.PitchNrSamples;
     fixed_ring<float>::cursor pitch (s.pitchHistory);
-    delay_line::cursor dryDelay (s.dryDelay);
-    const float* in = scratch.input.data();
     const float* rates = scratch.tapeRate.data();
     const float* lfoHz = scratch.tapeLfoHz.data();
     tape_head head = tapeHeadOf (l);
@@ -83,19 +142,17 @@ void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
     for (int j = 0; j < count; ++j)
     {
         const int i = j * K + l;
-        dryDelay.push (in[i]);
         head.rate = rates[i];
         head.lfoHz = lfoHz[i];
 
         const auto read = stepTape (l, pitch, work[i], length, head);
         scratch.wet[(size_t) i] = between (head.fraction, pitch[read.at0], pitch[read.at1]);
-        scratch.dry[(size_t) i] = dryDelay.delayed (dryDelayAfter (pitch.size(), head));
+        scratch.readDelay[(size_t) i] = pitch.size() - 1 - read.at0;
         dropRead (pitch, head, l);
     }
 
     pitch.store();
-    dryDelay.store();
-    keepTapeHead (l, head, pitch.size());
+    keepTapeHead (l, head);
 }
 
 // Every lane's tape at once, lane 0's bookkeeping standing for all.
@@ -111,7 +168,6 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
 
     int* at0 = scratch.tapeAt0.data();
     int* at1 = scratch.tapeAt1.data();
-    int* dryAt = scratch.oneLaneAt.data();
     float* fraction = scratch.oneLane.data();
 
     for (int j = 0; j < count; ++j)
@@ -127,7 +183,10 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
         at0[j] = pitch.dropped + read.at0;
         at1[j] = pitch.dropped + read.at1;
         fraction[j] = head.fraction;
-        dryAt[j] = s.dryDelay.within (dryDelayAfter (pitch.size(), head));
+
+        for (int l = 0; l < K; ++l)
+            scratch.readDelay[(size_t) (j * K + l)] = pitch.size() - 1 - read.at0;
+
         dropRead (pitch, head, 0);
     }
 
@@ -136,12 +195,9 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
     for (int l = 0; l < K; ++l)
     {
         fixed_ring<float>::cursor ring (st[l]->pitchHistory);
-        delay_line::cursor dryDelay (st[l]->dryDelay);
         ring.settle (pitch.dropped, pitch.size());
         ring.store();
-        dryDelay.advance (count);
-        dryDelay.store();
-        keepTapeHead (l, head, pitch.size());
+        keepTapeHead (l, head);
 
         if (l > 0)
             takeTapeReport (report[l], reportBefore, report[0]);
@@ -164,46 +220,37 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
     }
 }
 
-// Every lane's samples through its own lines, on the steps worked out for
-// lane 0: new samples go in after the ones held, so sample j lands at
+// Every lane's samples through its own tape line, on the steps worked out
+// for lane 0: new samples go in after the ones held, so sample j lands at
 // held + j counted from the old front, whatever has left the line meanwhile;
-// the reads lie at tapeAt0 and tapeAt1 counted the same way, the dry reads
-// oneLaneAt behind each push. Lines whose storage stands alike (as it does
-// for channels that ran alike from the start) share where each goes.
+// the reads lie at tapeAt0 and tapeAt1 counted the same way. Lines whose
+// storage stands alike (as it does for channels that ran alike from the
+// start) share where each goes.
 template <int K>
 void chain_group<K>::moveTapeSamples (const float* work, int held, int count) noexcept
 {
     const int* at0 = scratch.tapeAt0.data();
     const int* at1 = scratch.tapeAt1.data();
-    const int* dryAt = scratch.oneLaneAt.data();
-    const float* in = scratch.input.data();
     float* before = scratch.readBefore.data();
     float* after = scratch.readAfter.data();
-    float* dry = scratch.dry.data();
 
     float* tapes[K];
-    float* dries[K];
     bool alike = true;
 
     for (int l = 0; l < K; ++l)
     {
         const fixed_ring<float>::cursor ring (st[l]->pitchHistory);
-        const delay_line::cursor dryDelay (st[l]->dryDelay);
         tapes[l] = ring.storage();
-        dries[l] = dryDelay.storage();
-        alike = alike && ring.slotOf (0) == fixed_ring<float>::cursor (st[0]->pitchHistory).slotOf (0)
-                      && dryDelay.slotAhead (0) == delay_line::cursor (st[0]->dryDelay).slotAhead (0);
+        alike = alike && ring.slotOf (0) == fixed_ring<float>::cursor (st[0]->pitchHistory).slotOf (0);
     }
 
     if (alike)
     {
         const fixed_ring<float>::cursor ring (st[0]->pitchHistory);
-        const delay_line::cursor dryDelay (st[0]->dryDelay);
 
         for (int j = 0; j < count; ++j)
         {
             const int written = ring.slotOf (held + j), read0 = ring.slotOf (at0[j]), read1 = ring.slotOf (at1[j]);
-            const int dryWritten = dryDelay.slotAhead (j + 1), dryRead = dryDelay.slotBefore (dryWritten, dryAt[j]);
 
             for (int l = 0; l < K; ++l)
             {
@@ -211,8 +258,6 @@ void chain_group<K>::moveTapeSamples (const float* work, int held, int count) no
                 tapes[l][written] = work[i];
                 before[i] = tapes[l][read0];
                 after[i] = tapes[l][read1];
-                dries[l][dryWritten] = in[i];
-                dry[i] = dries[l][dryRead];
             }
         }
 
@@ -222,17 +267,13 @@ void chain_group<K>::moveTapeSamples (const float* work, int held, int count) no
     for (int l = 0; l < K; ++l)
     {
         const fixed_ring<float>::cursor ring (st[l]->pitchHistory);
-        const delay_line::cursor dryDelay (st[l]->dryDelay);
 
         for (int j = 0; j < count; ++j)
         {
             const int i = j * K + l;
-            const int dryWritten = dryDelay.slotAhead (j + 1);
             tapes[l][ring.slotOf (held + j)] = work[i];
             before[i] = tapes[l][ring.slotOf (at0[j])];
             after[i] = tapes[l][ring.slotOf (at1[j])];
-            dries[l][dryWritten] = in[i];
-            dry[i] = dries[l][dryDelay.slotBefore (dryWritten, dryAt[j])];
         }
     }
 }
@@ -250,11 +291,10 @@ bool chain_group<K>::tapesStandAlike() const noexcept
     {
         const auto& b = *st[l];
 
-        if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0] || dryHeldAt[l] != dryHeldAt[0]
+        if (readIndex[l] != readIndex[0] || indexDelta[l] != indexDelta[0]
              || walkRemainder[l] != walkRemainder[0] || walkCarry[l] != walkCarry[0]
-             || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction || b.dryOffset != a.dryOffset
-             || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity()
-             || b.dryDelay.capacity() != a.dryDelay.capacity())
+             || b.PitchNrSamples != a.PitchNrSamples || b.pitchReadFraction != a.pitchReadFraction
+             || b.pitchHistory.size() != a.pitchHistory.size() || b.pitchHistory.capacity() != a.pitchHistory.capacity())
             return false;
     }
 
@@ -384,22 +424,6 @@ float chain_group<K>::heldRate (const tape_head& head, int size) noexcept
     return atTop ? 1.0f : head.rate;
 }
 
-// The dry read after a step: one sample nearer where it is headed while
-// nudges are left (the centre it is held at, or the tape's read), and as
-// late as the tape or where it was held otherwise.
-template <int K>
-int chain_group<K>::dryDelayAfter (int size, tape_head& head) noexcept
-{
-    const int nudge = (head.dryNudges > 0 ? 1 : 0) - (head.dryNudges < 0 ? 1 : 0);
-    head.dryNudges -= nudge;
-
-    if (head.dryHeld >= 0)
-        return head.dryHeld += nudge;
-
-    head.dryOffset += nudge;
-    return size - 1 - head.index + head.dryOffset;
-}
-
 // After the read the element before it leaves the line, and the read
 // position walks on towards a new length (lane l's walk).
 template <int K>
@@ -449,16 +473,13 @@ void chain_group<K>::takeTapeReport (chain_block_results& to, const chain_block_
     }
 }
 
-// `size`: the line's, after the last read. A held dry is kept as an offset
-// from the read too, which is how the next piece (or the host's figure) finds it.
 template <int K>
-void chain_group<K>::keepTapeHead (int l, const tape_head& head, int size) noexcept
+void chain_group<K>::keepTapeHead (int l, const tape_head& head) noexcept
 {
     auto& s = *st[l];
     readIndex[l] = head.index;
     s.pitchReadFraction = head.fraction;
     s.pitchRate = head.rate;
-    s.dryOffset = head.dryHeld >= 0 ? head.dryHeld - (size - 1 - head.index) : head.dryOffset;
     walkCarry[l] = head.walkCarry;
 }
 

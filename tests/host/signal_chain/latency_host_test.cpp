@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <sstream>
 #include <utility>
 
 // The delay a host is told against the delay it hears, through the built
@@ -63,12 +64,18 @@ namespace
         return agreed;
     }
 
-    // Runs a second of silence and the message loop until the host's figure
-    // has had time to follow the settings.
+    // Runs `seconds` of silence and the message loop, so that the host's
+    // figure has had time to follow the settings.
+    void silence (juce::AudioPluginInstance& instance, double seconds, int block = 511)
+    {
+        const int samples = (int) (seconds * instance.getSampleRate());
+        block_runner::process (instance, block_runner::constant (instance.getTotalNumInputChannels(), samples, 0.0f), { block });
+        plugin_host::settle (instance);
+    }
+
     void letTheTapeSettle (juce::AudioPluginInstance& instance, int block)
     {
-        block_runner::process (instance, block_runner::constant (instance.getTotalNumInputChannels(), 48000, 0.0f), { block });
-        plugin_host::settle (instance);
+        silence (instance, 48000.0 / instance.getSampleRate(), block);
     }
 
     // After a tape change: three wobbles and 2 s stopped, then `seconds` of the
@@ -297,59 +304,196 @@ TEST_P (LatencyHost, AModulationNeverMovesTheDry)
         SCOPED_TRACE ("destinations moved during playback");
         expectExactlyAsTold (heard);
 
-        // The dry line empties of the ramp played before the glide's.
-        block_runner::process (*instance, block_runner::constant (instance->getTotalNumInputChannels(), (int) s.rate, 0.0f), { 512 });
-        bool changed = false;
-        const auto glide = block_runner::rampDelaysAround (*instance, told, 3.0, { 512 }, [&] (double seconds)
+        // A rotation changed during playback glides the dry to the new delay,
+        // a sample per sample, and no further: shorter, then back.
+        int from = told;
+
+        for (const float rotation : { 0.02f, 0.01f })
         {
-            if (seconds >= 1.0 && ! std::exchange (changed, true))
-                set (*instance, tapeRotation, 0.02f);
-        });
-        plugin_host::settle (*instance);
-        const int shorter = instance->getLatencySamples();
-        EXPECT_LT (shorter, told);
-        EXPECT_EQ (glide.strayed.getStart(), shorter - told);
-        EXPECT_EQ (glide.strayed.getEnd(), 0);
-        EXPECT_EQ (glide.steepest, 1);
+            silence (*instance, 1.0);   // the dry line empties of the ramp played before
+            bool changed = false;
+            const auto glide = block_runner::rampDelaysAround (*instance, from, 3.0, { 512 }, [&] (double seconds)
+            {
+                if (seconds >= 1.0 && ! std::exchange (changed, true))
+                    set (*instance, tapeRotation, rotation);
+            });
+            plugin_host::settle (*instance);
+            const int to = instance->getLatencySamples();
+            EXPECT_NE (to, from);
+            EXPECT_EQ (glide.strayed.getStart(), std::min (0, to - from));
+            EXPECT_EQ (glide.strayed.getEnd(), std::max (0, to - from));
+            EXPECT_EQ (glide.steepest, 1);
+            from = to;
+        }
+
+        EXPECT_EQ (from, told);
     }
 }
 
-// Seeded random tapes with a modulation of either slot on the wobble's rate or
-// depth (any LFO shape, slow or fast, or the side chain, which plays the ramp
-// too), each set while stopped and played from a transport start in blocks of
-// many lengths: the host is told the dry's delay, exactly, at every sample.
-TEST_P (LatencyHost, RandomModulatedTapesStayAsLateAsTold)
+// The delay told is the next playback's in whatever state the tape was left,
+// and told within a second of a change made while stopped: the wobbling tape
+// switched off with a new depth at once, wherever in its wobble (the dry
+// followed the read, which the wobble had left between two samples, and a
+// transport start put it a sample later than told); a rotation, or a depth,
+// changed alone (told only after a whole wobble); a host that prepares again
+// while playing, after the tape was switched off during playback (the dry
+// stayed where the wobble had left the read, later than told).
+TEST_P (LatencyHost, TheDelayToldIsTheNextPlaybacksInEveryStateOfTheTape)
+{
+    for (const double rate : { 48000.0, 96000.0 })
+    {
+        SCOPED_TRACE (juce::String (rate) + " Hz");
+        auto instance = plugin_host::load (GetParam(), rate, 512);
+        ASSERT_NE (instance, nullptr);
+        hosted::play_head head;
+        instance->setPlayHead (&head);
+        const auto playAfter = [&] (double waited, std::initializer_list<std::pair<int, float>> changes)
+        {
+            for (const auto& [parameter, value] : changes)
+                set (*instance, parameter, value);
+
+            silence (*instance, waited);
+            const int told = instance->getLatencySamples();
+            head.playing = true;
+            expectExactlyAsTold (block_runner::rampDelaysAround (*instance, told, 2.0));
+            head.playing = false;
+            return told;
+        };
+
+        playAfter (3.0, { { dryWet, 0.0f }, { tapeOn, 1.0f }, { tapeFreqDelta, 0.8f }, { tapeRotation, 0.01f } });
+
+        for (const double wobbled : { 0.0, 0.31, 0.58, 0.83 })
+        {
+            silence (*instance, wobbled);
+            EXPECT_EQ (playAfter (1.0, { { tapeOn, 0.0f }, { tapeFreqDelta, 0.3f } }), tapeLength (0.3f, 0.01f, (float) rate) - 1);
+            playAfter (1.0, { { tapeOn, 1.0f }, { tapeFreqDelta, 0.8f } });
+        }
+
+        playAfter (1.0, { { tapeRotation, 0.002f } });
+        playAfter (1.0, { { tapeFreqDelta, 0.5f } });
+
+        head.playing = true;
+        silence (*instance, 0.4);
+        set (*instance, tapeOn, 0.0f);
+        silence (*instance, 1.0);
+        instance->releaseResources();
+        instance->prepareToPlay (rate, 512);
+        instance->setPlayHead (&head);
+        silence (*instance, GetParam() == Format::lv2 ? 1.0 : 0.0);   // LV2: a new instance, its settings restored after
+        expectExactlyAsTold (block_runner::rampDelaysAround (*instance, instance->getLatencySamples(), 2.0));
+        instance->setPlayHead (nullptr);
+    }
+}
+
+// Seeded random sequences of what hosts and users do: tape settings and
+// modulations of the tape (any LFO shape or the side chain, which plays the
+// ramp too) changed while stopped, several at once as a preset does;
+// prepares at the same rate, a new one or a new block size, also while the
+// transport runs; playbacks in blocks of many lengths, with a change during
+// some. From the first sample of every playback without a change, the dry is
+// exactly as late as told (told within a second of a change made while
+// stopped); a change during playback moves it only between the delays told
+// before and after it, and by a sample per sample at most where the tape
+// wobbles on either side of it (a still tape walks its line within a block).
+TEST_P (LatencyHost, RandomSequencesPlayAsLateAsTold)
 {
     std::mt19937 random (GetParam() == Format::vst3 ? 1u : 2u);
     const auto uniform = [&] (float from, float to) { return std::uniform_real_distribution<float> (from, to) (random); };
-    const auto any = [&] (int count) { return (int) (random() % (unsigned) count); };
+    const auto any = [&] (size_t count) { return (int) (random() % count); };
     const int sources[] = { 0, 1, 2, 3, 4, 5, 9, 10 };
+    const int blocks[] = { 1, 7, 64, 300, 511, 4096 };
+    const double rates[] = { 44100.0, 48000.0, 96000.0 };
+    int largest = 4096;   // the block size prepared: no block may be longer
+    auto instance = plugin_host::load (GetParam(), 48000.0, largest);
+    ASSERT_NE (instance, nullptr);
+    set (*instance, dryWet, 0.0f);
+    plugin_host::settle (*instance);   // an LV2 host reads the delay after a block
+    hosted::play_head head;
+    instance->setPlayHead (&head);
 
-    for (const double rate : { 44100.0, 96000.0, 192000.0 })
+    std::ostringstream done;   // what the sequence did, for a failure's trace
+    const auto change = [&]
     {
-        auto instance = plugin_host::load (GetParam(), rate, 4096);
-        ASSERT_NE (instance, nullptr);
-        set (*instance, dryWet, 0.0f);
-
-        for (int change = 0; change < 3; ++change)
+        const int slot = any (2) * modSlotParams;
+        const std::pair<int, float> changes[] =
         {
-            const float rotation = uniform (0.005f, 0.05f);
-            const int slot = any (2) * modSlotParams, other = modSlotParams - slot;
-            const std::pair<int, float> settings[] =
-            {
-                { tapeOn, 1.0f }, { tapeRotation, rotation }, { tapeFreqDelta, any (4) == 0 ? uniform (0.0f, 0.02f) : uniform (0.0f, 1.0f) },
-                { mod1Depth + slot, uniform (0.0f, 1.0f) }, { lfo1Freq + slot, std::exp (uniform (-3.5f, 3.0f)) / 400.0f },
-                { mod1Source + slot, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
-                { mod1Dest + other, 0.0f }
-            };
+            { tapeOn, (float) any (2) }, { tapeRotation, uniform (0.002f, 0.05f) }, { tapeFreqDelta, any (4) == 0 ? 0.0f : uniform (0.0f, 1.0f) },
+            { mod1Depth + slot, uniform (0.0f, 1.0f) }, { lfo1Freq + slot, std::exp (uniform (-3.5f, 3.0f)) / 400.0f },
+            { mod1Source + slot, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
+            { mod1Dest + slot, 0.0f }
+        };
+        const auto& [parameter, value] = changes[any (2) == 0 ? any (3) : any (std::size (changes))];   // mostly the tape
+        set (*instance, parameter, value);
+        done << " " << parameter << "=" << value;
+    };
+    const auto wobbling = [&]
+    {
+        return plugin_host::parameterFor (*instance, tapeOn)->getValue() > 0.5f && plugin_host::parameterFor (*instance, tapeFreqDelta)->getValue() > 0.0f;
+    };
+    const auto wait = [&] (double seconds) { silence (*instance, seconds, std::min (511, largest)); };
+    const auto anyBlock = [&] { return std::min (blocks[any (6)], largest); };
 
-            for (const auto& [parameter, value] : settings)
-                set (*instance, parameter, value);
+    for (int step = 0; step < 40; ++step)
+    {
+        const int what = any (4);   // changes while stopped; a prepare and a playback; a playback; one with a change
+        done << "\nstep " << step << " what " << what << " rate " << instance->getSampleRate() << " told " << instance->getLatencySamples() << ":";
+        SCOPED_TRACE (done.str());
 
-            SCOPED_TRACE (juce::String (rate) + " Hz, change " + juce::String (change) + ", rotation " + juce::String (rotation));
-            expectExactlyAsTold (playAfterAChange (*instance, rotation * 100.0, uniform (2.0f, 5.0f), { 7, 64, 1, 511, 4096, 300 }).second);
+        if (what == 0)
+        {
+            for (int k = any (4); k >= 0; --k)
+                change();
+
+            wait (1.0);
+            continue;
+        }
+
+        if (what == 1)
+        {
+            head.playing = any (2) == 0;
+            wait (0.5);
+            instance->releaseResources();
+            largest = any (2) == 0 ? largest : blocks[3 + any (3)];
+            instance->prepareToPlay (any (2) == 0 ? instance->getSampleRate() : rates[any (3)], largest);
+            instance->setPlayHead (&head);
+
+            // An LV2 instance is made anew at every prepare, and its settings
+            // restored afterwards: a change, told within a second.
+            wait (GetParam() == Format::lv2 ? 1.0 : 0.0);
+            done << " prepared " << instance->getSampleRate() << " " << largest << (head.playing ? " playing" : "");
+        }
+
+        const int told = instance->getLatencySamples();
+        const bool wobbledBefore = wobbling();
+        bool changed = what != 3;   // a change is due at 0.5 s
+        head.playing = true;
+        const std::vector<int> played { anyBlock(), anyBlock() };
+        done << " told " << told << " blocks " << played[0] << " " << played[1];
+        const auto heard = block_runner::rampDelaysAround (*instance, told, uniform (1.0f, 2.0f), played, [&] (double at)
+        {
+            if (at >= 0.5 && ! std::exchange (changed, true))
+                change();
+        });
+        head.playing = false;
+        wait (1.0);
+
+        if (what != 3)
+        {
+            expectExactlyAsTold (heard);
+            continue;
+        }
+
+        const int moved = instance->getLatencySamples() - told;
+        EXPECT_GE (heard.strayed.getStart(), std::min (0, moved));
+        EXPECT_LE (heard.strayed.getEnd(), std::max (0, moved));
+
+        if (wobbledBefore || wobbling())
+        {
+            EXPECT_LE (heard.steepest, 1);
         }
     }
+
+    instance->setPlayHead (nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, LatencyHost, testing::Values (Format::vst3, Format::lv2),
