@@ -146,11 +146,11 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
     ASSERT_NE (instance, nullptr);
 
     // Over the rotation range (0.1 Hz up to 100 Hz), back and forth, then at
-    // another depth; last with the wobble on, where the dry path (all this
+    // another depth and at one a sample longer; last with the wobble on, where the dry path (all this
     // mix plays) sits at the centre the wet swings around.
     struct setting { int parameter; float value; };
     const setting settings[] = { { tapeRotation, 0.0f }, { tapeRotation, 1.0f }, { tapeRotation, 0.002f },
-                                 { tapeRotation, 0.05f }, { tapeRotation, 0.3f }, { tapeFreqDelta, 0.8f },
+                                 { tapeRotation, 0.05f }, { tapeRotation, 0.3f }, { tapeFreqDelta, 0.8f }, { tapeFreqDelta, 0.8157f },
                                  { dryWet, 0.0f }, { tapeOn, 1.0f } };
     float depth = 0.3f, rotation = 0.01f;
 
@@ -336,8 +336,8 @@ TEST_P (LatencyHost, AModulationNeverMovesTheDry)
 // followed the read, which the wobble had left between two samples, and a
 // transport start put it a sample later than told); a rotation, or a depth,
 // changed alone (told only after a whole wobble); a host that prepares again
-// while playing, after the tape was switched off during playback (the dry
-// stayed where the wobble had left the read, later than told).
+// while playing, also after the tape was switched off during playback (the
+// dry stayed where the wobble had left the read, later than told).
 TEST_P (LatencyHost, TheDelayToldIsTheNextPlaybacksInEveryStateOfTheTape)
 {
     for (const double rate : { 48000.0, 96000.0 })
@@ -372,15 +372,22 @@ TEST_P (LatencyHost, TheDelayToldIsTheNextPlaybacksInEveryStateOfTheTape)
         playAfter (1.0, { { tapeRotation, 0.002f } });
         playAfter (1.0, { { tapeFreqDelta, 0.5f } });
 
+        // Prepared again while playing: with the tape wobbling and nothing
+        // asked since, then with the tape switched off during playback.
         head.playing = true;
-        silence (*instance, 0.4);
-        set (*instance, tapeOn, 0.0f);
-        silence (*instance, 1.0);
-        instance->releaseResources();
-        instance->prepareToPlay (rate, 512);
-        instance->setPlayHead (&head);
-        silence (*instance, GetParam() == Format::lv2 ? 1.0 : 0.0);   // LV2: a new instance, its settings restored after
-        expectExactlyAsTold (block_runner::rampDelaysAround (*instance, instance->getLatencySamples(), 2.0));
+
+        for (const float on : { 1.0f, 0.0f })
+        {
+            silence (*instance, 0.4);
+            set (*instance, tapeOn, on);
+            silence (*instance, 1.0);
+            instance->releaseResources();
+            instance->prepareToPlay (rate, 512);
+            instance->setPlayHead (&head);
+            silence (*instance, GetParam() == Format::lv2 ? 1.0 : 0.0);   // LV2: a new instance, its settings restored after
+            expectExactlyAsTold (block_runner::rampDelaysAround (*instance, instance->getLatencySamples(), 2.0));
+        }
+
         instance->setPlayHead (nullptr);
     }
 }
