@@ -48,6 +48,7 @@ public:
             tapeFrequency[l] = tapes[l].frequency;
             tapeTop[l] = tapeTopOf (*st[l], blk);
             setUpDry (l);
+            anyDryFollows = anyDryFollows || dryFollows[l];
             firstChannel[l] = holdsChannel0 && l == 0;
             rmsWindow[l] = setUpChannel (*st[l], blk, on);
         }
@@ -136,6 +137,7 @@ private:
     int rmsWindow[K];
     int dryTarget[K];       // the delay the tape's settings give the dry
     bool dryFollows[K];     // the dry goes with a still tape's read wherever it meets it
+    bool anyDryFollows = false;
     bool tapeRatesAlike = false;   // every lane's tape reads at the same rates in this piece
 
     float display1[K] = {}, display2[K] = {};

@@ -151,7 +151,7 @@ struct channel_state
     float pitchRate = 1.0f;
     float pitchReadFraction = 0.0f;
     int curPitchHistStartIndx = 0;
-    int tapeReadDelay = 0;               // how late the tape's last read was, in whole samples
+    int tapeReadDelay = 0;               // how late the tape's last read was, in whole samples (-1: not followed)
     int dryDelaySamples = 0;             // how late the dry signal is read, whatever the tape's read does
     bool tapeReadPending = false;        // a transport start restarted the wobble: placeTapeRead is due
 

@@ -86,32 +86,47 @@ void chain_group<K>::runDry (int count, bool tapesTogether) noexcept
 
     for (int l = 0; l < (alike ? 1 : K); ++l)
     {
-        // The delay of each sample: with the read, or on its way to the target.
         const auto& line = st[l]->dryDelay;
         int delay = line.within (st[l]->dryDelaySamples);
-        int lastRead = st[l]->tapeReadDelay;
+        int lastRead = dryFollows[l] ? st[l]->tapeReadDelay : -1;   // -1: the read was not followed
         const int target = line.within (dryTarget[l]);
+        const bool held = ! dryFollows[l] && delay == target;   // as nearly always: one delay all through
+
+        // Otherwise the delay of each sample: with the read, or on its way to the target.
+        if (! held)
+        {
+            for (int j = 0; j < count; ++j)
+            {
+                const int read = dryFollows[l] ? reads[j * K + l] : -1;
+                delay = delay == lastRead ? line.within (read) : delay + juce::jlimit (-1, 1, target - delay);
+                delays[j] = delay;
+                lastRead = read;
+            }
+        }
+
+        // Where each sample goes and where it is read, worked out once for
+        // the lanes that stand alike.
+        const int first = l, end = alike ? K : l + 1;
+        const delay_line::cursor slots (st[l]->dryDelay);
+        float* storage[K];
+
+        for (int m = first; m < end; ++m)
+            storage[m] = delay_line::cursor (st[m]->dryDelay).storage();
 
         for (int j = 0; j < count; ++j)
         {
-            const int read = reads[j * K + l];
-            delay = dryFollows[l] && delay == lastRead ? line.within (read) : delay + juce::jlimit (-1, 1, target - delay);
-            delays[j] = delay;
-            lastRead = read;
+            const int written = slots.slotAhead (j + 1), read = slots.slotBefore (written, held ? delay : delays[j]);
+
+            for (int m = first; m < end; ++m)
+            {
+                storage[m][written] = in[j * K + m];
+                dry[j * K + m] = storage[m][read];
+            }
         }
 
-        for (int m = l; m < (alike ? K : l + 1); ++m)
+        for (int m = first; m < end; ++m)
         {
             delay_line::cursor cursor (st[m]->dryDelay);
-            float* storage = cursor.storage();
-
-            for (int j = 0; j < count; ++j)
-            {
-                const int written = cursor.slotAhead (j + 1);
-                storage[written] = in[j * K + m];
-                dry[j * K + m] = storage[cursor.slotBefore (written, delays[j])];
-            }
-
             cursor.advance (count);
             cursor.store();
             st[m]->dryDelaySamples = delay;
@@ -147,7 +162,9 @@ void chain_group<K>::runTapeLane (int l, const float* work, int count) noexcept
 
         const auto read = stepTape (l, pitch, work[i], length, head);
         scratch.wet[(size_t) i] = between (head.fraction, pitch[read.at0], pitch[read.at1]);
-        scratch.readDelay[(size_t) i] = pitch.size() - 1 - read.at0;
+
+        if (dryFollows[l])
+            scratch.readDelay[(size_t) i] = pitch.size() - 1 - read.at0;
         dropRead (pitch, head, l);
     }
 
@@ -184,8 +201,9 @@ void chain_group<K>::runTapesTogether (const float* work, int count) noexcept
         at1[j] = pitch.dropped + read.at1;
         fraction[j] = head.fraction;
 
-        for (int l = 0; l < K; ++l)
-            scratch.readDelay[(size_t) (j * K + l)] = pitch.size() - 1 - read.at0;
+        if (anyDryFollows)
+            for (int l = 0; l < K; ++l)
+                scratch.readDelay[(size_t) (j * K + l)] = pitch.size() - 1 - read.at0;
 
         dropRead (pitch, head, 0);
     }
