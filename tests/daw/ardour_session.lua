@@ -357,6 +357,32 @@ local function run_latency (index, name, value)
 	ARDOUR.LuaAPI.usleep (330000)
 	report ("latency", "destination", tracks[2]:signal_latency ())
 	replay ("destination")
+
+	-- The wobbling tape switched off with a new depth at once while stopped,
+	-- at three points of its wobble (a third of a second more each time):
+	-- Ardour must hear of the line's delay, and each take line up exactly.
+	-- Between them the tape wobbles again.
+	set_parameter (processor, 27, "Mod1Dest", 0)
+	local wobbling = tracks[2]:signal_latency ()
+	for point = 1, 3 do
+		ARDOUR.LuaAPI.wait_for_process_callback (point * math.floor (second / 3), 5000)
+		set_parameter (processor, 20, "Tape_On", 0)
+		set_parameter (processor, 21, "TapeFreqDelta", 0.3)
+		report ("latency", "off" .. point, latency_other_than (wobbling))
+		replay ("off" .. point)
+		set_parameter (processor, 20, "Tape_On", 1)
+		set_parameter (processor, 21, "TapeFreqDelta", 0.8)
+		wobbling = latency_other_than (tracks[2]:signal_latency ())
+	end
+
+	-- A rotation changed while stopped, and play pressed a second of audio
+	-- later: Ardour must have heard of the new delay by then.
+	set_parameter (processor, 22, "TapeRotation", 0.002)
+	ARDOUR.LuaAPI.wait_for_process_callback (second, 5000)
+	ARDOUR.LuaAPI.usleep (50000)
+	report ("latency", "rotated", tracks[2]:signal_latency ())
+	replay ("rotated")
+	report ("latency", "rotated-after", tracks[2]:signal_latency ())
 end
 
 local function run ()

@@ -635,9 +635,12 @@ TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
 
     // A new instance's dry, with the wobbling tape set while stopped a second
     // after the insert, then with a 1 Hz LFO's destination set alone onto the
-    // tape's depth while stopped: exactly in line through each take, every
-    // tenth of a second from its start to its end, and Ardour told nothing new.
-    for (const auto* name : { "taped", "destination" })
+    // tape's depth while stopped (Ardour told nothing new); with the tape
+    // switched off and its depth moved at once while stopped, at three points
+    // of its wobble; played a second after a rotation changed while stopped:
+    // exactly in line through each take, every tenth of a second from its
+    // start to its end.
+    for (const auto* name : { "taped", "destination", "off1", "off2", "off3", "rotated" })
     {
         const auto take = readTake (lines, name);
         const int reach = 50, piece = setup.rate / 10;
@@ -647,9 +650,17 @@ TEST_P (ArdourLatency, TrackWithThePlugInLinesUpWithABareTrack)
             EXPECT_EQ (lagOfRight (take, from, piece, 0, reach), 0) << name << " from sample " << from;
     }
 
-    const auto taped = wordsAfter (lines, "latency taped");
-    ASSERT_EQ (taped.size(), 1);
-    EXPECT_EQ (wordsAfter (lines, "latency destination").joinIntoString (" ").toStdString(), taped[0].toStdString());
+    const auto told = [&] (const char* name) { return wordsAfter (lines, juce::String ("latency ") + name).joinIntoString (" ").toStdString(); };
+    EXPECT_EQ (told ("destination"), told ("taped"));
+
+    // The tape's line at depth 0.3 and 1 Hz, one sample less: 574 at 48 kHz.
+    const int line = (int) ((0.3f / 25.0f + 1.0f - 1.0f) * (float) setup.rate) - 1;
+
+    for (const auto* name : { "off1", "off2", "off3" })
+        EXPECT_EQ (told (name), std::to_string (line)) << name;
+
+    EXPECT_NE (told ("rotated"), told ("taped"));
+    EXPECT_EQ (told ("rotated-after"), told ("rotated"));
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, ArdourLatency,

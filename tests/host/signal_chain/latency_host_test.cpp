@@ -422,9 +422,10 @@ TEST_P (LatencyHost, RandomSequencesPlayAsLateAsTold)
     const auto change = [&]
     {
         const int slot = any (2) * modSlotParams;
+        const float depths[] = { 0.0f, uniform (0.0f, 0.02f), uniform (0.0f, 1.0f), uniform (0.0f, 1.0f) };   // none, tiny, any
         const std::pair<int, float> changes[] =
         {
-            { tapeOn, (float) any (2) }, { tapeRotation, uniform (0.002f, 0.05f) }, { tapeFreqDelta, any (4) == 0 ? 0.0f : uniform (0.0f, 1.0f) },
+            { tapeOn, (float) any (2) }, { tapeRotation, uniform (0.002f, 0.05f) }, { tapeFreqDelta, depths[any (4)] },
             { mod1Depth + slot, uniform (0.0f, 1.0f) }, { lfo1Freq + slot, std::exp (uniform (-3.5f, 3.0f)) / 400.0f },
             { mod1Source + slot, (float) sources[any (8)] / 100.0f }, { mod1Dest + slot, (float) (5 + any (2)) / 100.0f },
             { mod1Dest + slot, 0.0f }
