@@ -73,11 +73,6 @@ namespace
         plugin_host::settle (instance);
     }
 
-    void letTheTapeSettle (juce::AudioPluginInstance& instance, int block)
-    {
-        silence (instance, 48000.0 / instance.getSampleRate(), block);
-    }
-
     // After a tape change: three wobbles and 2 s stopped, then `seconds` of the
     // counting ramp from a transport start (`beforeBlock` as the ramp takes
     // it). Returns the delay told and the delays heard less it; playing must
@@ -133,7 +128,7 @@ TEST_P (LatencyHost, ReportedLatencyIsTheDelayAtEveryBlockSize)
         EXPECT_EQ (instance->getLatencySamples(), expected) << "block " << block;
 
         set (*instance, tapeRotation, 0.05f);
-        letTheTapeSettle (*instance, block);
+        silence (*instance, 1.0, block);
         EXPECT_EQ (heardDelay (*instance, block), shortened) << "block " << block << ", shortened";
         plugin_host::settle (*instance);
         EXPECT_EQ (instance->getLatencySamples(), shortened) << "block " << block << ", shortened";
@@ -146,8 +141,8 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
     ASSERT_NE (instance, nullptr);
 
     // Over the rotation range (0.1 Hz up to 100 Hz), back and forth, then at
-    // another depth and at one a sample longer; last with the wobble on, where the dry path (all this
-    // mix plays) sits at the centre the wet swings around.
+    // another depth and at one a sample longer; last with the wobble on, where
+    // the dry path (all this mix plays) sits at the centre the wet swings around.
     struct setting { int parameter; float value; };
     const setting settings[] = { { tapeRotation, 0.0f }, { tapeRotation, 1.0f }, { tapeRotation, 0.002f },
                                  { tapeRotation, 0.05f }, { tapeRotation, 0.3f }, { tapeFreqDelta, 0.8f }, { tapeFreqDelta, 0.8157f },
@@ -161,7 +156,7 @@ TEST_P (LatencyHost, ReportedLatencyFollowsTheTapeOnceItSettles)
         rotation = parameter == tapeRotation ? value : rotation;
         SCOPED_TRACE ("parameter " + std::to_string (parameter) + " at " + std::to_string (value));
 
-        letTheTapeSettle (*instance, 256);
+        silence (*instance, 1.0, 256);
         const int heard = heardDelay (*instance, 256);
         plugin_host::settle (*instance);
         EXPECT_GE (heard, 0);
