@@ -103,7 +103,7 @@ namespace chain_setup
         // line: the read walks to the line's delay over this block, all the
         // way, whole steps per sample and what they leave spread out. (A
         // still tape rests at its line's delay, wherever the wobble stopped.)
-        const bool still = raw (tapeOn) <= 0.5f || st.tapeDepthRatio == 1.0f;
+        const bool still = tapeIsStill (st, blk);
         const bool newLength = length != st.PitchNrSamples;
         const int held = st.pitchHistory.size();
         st.PitchNrSamples = length;

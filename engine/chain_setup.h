@@ -127,6 +127,13 @@ namespace chain_setup
     // one sample less.
     int tapeLengthOf (float depthRatio, float wobbleHz, float sampleRate) noexcept;
 
+    // A tape that reads a sample per sample, as the block set it up: off, or
+    // without depth.
+    inline bool tapeIsStill (const channel_state& st, const chain_block_values& blk) noexcept
+    {
+        return blk.raw[parameter_table::tapeOn] <= 0.5f || st.tapeDepthRatio == 1.0f;
+    }
+
     // The clip-gain and wet-share targets and the tape's length: set for
     // every channel of the block, whether or not it has samples.
     tape_start setUpTargetsAndTape (channel_state& st, const chain_block_values& blk) noexcept;

@@ -55,7 +55,7 @@ void chain_group<K>::setUpDry (int l) noexcept
 {
     using namespace parameter_table;
     const auto& s = *st[l];
-    const bool still = ! on.tapeWobbling || s.tapeDepthRatio == 1.0f;
+    const bool still = tapeIsStill (s, blk);
     const float rotation = still ? blk.tapeRate : blk.value[tapeRotation];
     dryTarget[l] = tapeDelayOf (blk.raw[tapeFreqDelta], ! still, rotation, blk.sampleRate, s.PitchNrSamples);
     dryFollows[l] = still && (s.dryDelaySamples == s.tapeReadDelay || (indexDelta[l] == 0 && walkRemainder[l] == 0));
