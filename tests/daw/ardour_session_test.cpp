@@ -514,13 +514,13 @@ namespace
     // How well the right side (the plug-in's track) played `lag` samples
     // later matches the left (the bare track), over `length` samples from
     // `from`; 0 where the take does not hold them.
-    double matchOfRight (const juce::AudioBuffer<float>& take, int from, int length, int lag)
+    double matchOfRight (const juce::AudioBuffer<float>& recorded, int from, int length, int lag)
     {
-        if (from < 0 || from + lag < 0 || juce::jmax (from, from + lag) + length > take.getNumSamples())
+        if (from < 0 || from + lag < 0 || juce::jmax (from, from + lag) + length > recorded.getNumSamples())
             return 0.0;
 
-        const float* left = take.getReadPointer (0);
-        const float* right = take.getReadPointer (1);
+        const float* left = recorded.getReadPointer (0);
+        const float* right = recorded.getReadPointer (1);
         double match = 0.0;
 
         for (int i = from; i < from + length; ++i)
@@ -532,14 +532,14 @@ namespace
     // How much later the right side plays what the left plays, over `length`
     // samples from `from`: the lag of the best match of the noise both carry,
     // up to `reach` samples either way of `around`.
-    int lagOfRight (const juce::AudioBuffer<float>& take, int from, int length, int around = 0, int reach = 4000)
+    int lagOfRight (const juce::AudioBuffer<float>& recorded, int from, int length, int around = 0, int reach = 4000)
     {
         int best = around;
         double bestMatch = 0.0;
 
         for (int lag = around - reach; lag <= around + reach; ++lag)
         {
-            if (const double match = matchOfRight (take, from, length, lag); match > bestMatch)
+            if (const double match = matchOfRight (recorded, from, length, lag); match > bestMatch)
             {
                 bestMatch = match;
                 best = lag;
@@ -556,9 +556,9 @@ namespace
     // the centre of the lags within 16 of the last over 256 samples, each
     // weighted by its match squared: unlike the best match, which noise now
     // and then gave to a lag a few samples off, that centre never leaps.
-    double meanLagOfRight (const juce::AudioBuffer<float>& take, int from, int length)
+    double meanLagOfRight (const juce::AudioBuffer<float>& recorded, int from, int length)
     {
-        double lag = lagOfRight (take, from - 512, 1024, 0, 8000);
+        double lag = lagOfRight (recorded, from - 512, 1024, 0, 8000);
         double sum = 0.0;
         int steps = 0;
 
@@ -569,7 +569,7 @@ namespace
 
             for (int k = around - 16; k <= around + 16; ++k)
             {
-                const double match = juce::jmax (0.0, matchOfRight (take, at - 96, 256, k));
+                const double match = juce::jmax (0.0, matchOfRight (recorded, at - 96, 256, k));
                 weights += match * match;
                 weighted += match * match * k;
             }

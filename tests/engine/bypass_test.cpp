@@ -45,7 +45,9 @@ TEST (Bypass, OutputIsTheInputAsLateAsReportedAndNothingCounts)
         for (int c = 0; c < 2; ++c)
             for (int i = 0; i < 512; ++i)
                 if (time + i >= bypassStart + delay)
+                {
                     ASSERT_EQ (out.getSample (c, i), inputAt (c, time + i - delay)) << "channel " << c << " sample " << time + i;
+                }
     }
 
     EXPECT_EQ (p->processBlockCounter.load(), blocks);

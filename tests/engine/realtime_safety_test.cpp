@@ -314,7 +314,7 @@ TEST (RealTimeSafety, SequencerSideChainAndBypassAllocateNothing)
             const auto fill = [&] (auto&& step)
             {
                 for (int i = 0; i < ZorvaluneAudioProcessor::NUM_PARAMETERS; ++i)
-                    step[i] = p->parameterValues[(size_t) i].load();
+                    step[(size_t) i] = p->parameterValues[(size_t) i].load();
 
                 step[mod1Src] = (p == sender.get() ? senderSources : receiverSources)[k];
                 step[inLowPassFreq] = 0.2f + 0.05f * (float) k;

@@ -322,7 +322,7 @@ TEST (SequencerHost, StepsKeepTheirLengthAtTheRatePreparedAfterARestore)
     ASSERT_NE (p, nullptr);
     auto values = storedSteps();
     values.insert ({ { "Seq_Mode", 0.1 }, { "Seq_BPM", 0.5 }, { "Seq_Nr_Bars", 0.14 } });
-    hosted::change (*p, values);
+    ASSERT_TRUE (hosted::change (*p, values));
     p->releaseResources();
     p->prepareToPlay (96000.0, n);
 

@@ -289,7 +289,9 @@ TEST_P (SignalChainHost, OutputIsHardClipped)
         ASSERT_EQ (out.getSample (0, i), 1.0f) << i;
 
         if (out.getNumChannels() > 1)
+        {
             ASSERT_EQ (out.getSample (1, i), -1.0f) << i;
+        }
     }
 }
 
