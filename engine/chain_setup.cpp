@@ -51,7 +51,7 @@ namespace chain_setup
                 return;
 
             const int centre = std::max (0, blk.toldDelay);
-            const int swing = blk.raw[tapeOn] > 0.5f ? (int) wobbleSwingOf (st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement) : 0;
+            const int swing = tapeIsStill (st, blk) ? 0 : (int) wobbleSwingOf (st.tapeDepthRatio - 1.0f, st.tapeLfo.phaseIncrement);
             st.placeTapeRead (centre + swing, centre);
             tape.readIndex = 0;
         }

@@ -72,16 +72,17 @@ void chain_group<K>::runDry (int count, bool tapesTogether) noexcept
     const int* reads = scratch.readDelay.data();
     float* dry = scratch.dry.data();
     int* delays = scratch.oneLaneAt.data();
+    auto& a = *st[0];
+    const int slot0 = delay_line::cursor (a.dryDelay).slotAhead (0);
     bool alike = tapesTogether;
 
     for (int l = 1; l < K; ++l)
     {
-        const auto& a = *st[0];
-        const auto& b = *st[l];
+        auto& b = *st[l];
         alike = alike && b.dryDelaySamples == a.dryDelaySamples && b.tapeReadDelay == a.tapeReadDelay
                       && dryTarget[l] == dryTarget[0] && dryFollows[l] == dryFollows[0]
                       && b.dryDelay.capacity() == a.dryDelay.capacity()
-                      && delay_line::cursor (st[l]->dryDelay).slotAhead (0) == delay_line::cursor (st[0]->dryDelay).slotAhead (0);
+                      && delay_line::cursor (b.dryDelay).slotAhead (0) == slot0;
     }
 
     for (int l = 0; l < (alike ? 1 : K); ++l)
